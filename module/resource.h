@@ -1,0 +1,2 @@
+// Resource identifiers of the toolbar library.
+#pragma once
