@@ -1,0 +1,30 @@
+// The diagnostic log: one line per message, appended to a file shared by every
+// thread and process of the product. Off unless the setting "log" is 1; the
+// setting is read once, when the writer is constructed.
+#pragma once
+
+#include <string>
+
+class LogWriter {
+public:
+    // category: the component's class name, or null for no category.
+    explicit LogWriter(const char* category = nullptr);
+
+    // Writes "<category>\t- <message><extra>\r\n"; nothing when both are null.
+    void Write(const char* message, const char* extra = nullptr) const;
+    // The wide text is converted with the thread's ANSI code page.
+    void Write(const char* message, const wchar_t* wideExtra) const;
+    // sprintf-style; the formatted text is cut at 511 characters.
+    void Format(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+
+    bool Enabled() const { return enabled_; }
+    const std::wstring& Path() const { return path_; }
+
+    // The log file of this module in this process.
+    static std::wstring DefaultPath();
+
+private:
+    char prefix_[64];
+    bool enabled_;
+    std::wstring path_;
+};
