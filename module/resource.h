@@ -1,2 +1,127 @@
-// Resource identifiers of the toolbar library.
+// Resource identifiers of the toolbar library's string table, grouped by use.
+// Shared by the resource script and by every component that loads a text from
+// the module's own string table.
 #pragma once
+
+// --- product -------------------------------------------------------------------
+#define IDS_PRODUCT_NAME            101  // product name: product button, message captions
+
+// --- service addresses ---------------------------------------------------------
+// Host names inside these addresses are replaced at run time (load hosts, the
+// ForceServer setting), so every address on the main host spells IDS_MAIN_HOST.
+#define IDS_HOME_URL                102  // home page (main host)
+#define IDS_MY_IMAGES_URL           103  // user's pictures (account host)
+#define IDS_INSTALL_DONE_URL        104  // page shown after installation
+#define IDS_UPLOAD_URL              105  // picture upload and transload endpoint (main host)
+#define IDS_RESULTS_PAGE_URL        106  // result page for several items (account host)
+#define IDS_BLOG_POST_URL           107  // blog posting page; the short link is appended
+#define IDS_SLIDESHOW_IMPORT_URL    108  // slideshow import (main host)
+#define IDS_LOGIN_URL               109  // login page (profile host); the user id is appended
+#define IDS_LOGOUT_URL              110  // logout page (profile host)
+#define IDS_VIDEO_UPLOAD_URL        113  // video upload endpoint (video host)
+#define IDS_VIDEO_THUMBNAIL_URL     114  // generic thumbnail picture of a video without one
+#define IDS_MY_VIDEOS_URL           115  // user's videos (account host)
+#define IDS_SEARCH_URL              116  // search; the query text is appended
+#define IDS_UPDATE_URL              117  // update document of the toolbar host
+
+// --- host names ----------------------------------------------------------------
+#define IDS_MAIN_HOST               119  // canonical web host, replaced by load hosts
+#define IDS_DOMAIN                  120  // bare domain: "is this the service?" checks
+#define IDS_LOAD_HOST_PATTERN       121  // "load%i." + domain, formatted with 1..10
+#define IDS_ACCOUNT_HOST            124  // host of the user's pages
+#define IDS_PROFILE_HOST            125  // host of login, logout and search
+
+// --- file dialog ---------------------------------------------------------------
+#define IDS_FILE_DIALOG_TITLE       118  // title of the upload file dialog
+#define IDS_FILTER_PICTURES         129  // "|"-separated filter pairs: pictures only
+#define IDS_FILTER_VIDEOS           130  // videos only
+#define IDS_FILTER_ALL              131  // all supported formats, then each kind; the
+                                         // video pattern list is read from it as well
+#define IDS_UPLOAD_BUTTON           165  // OK button text of the upload file dialog
+
+// --- progress dialog -----------------------------------------------------------
+#define IDS_PROGRESS_UPLOADING      126  // "Uploading %s"
+#define IDS_PROGRESS_CONVERTING     127  // "Converting %s"
+#define IDS_PROGRESS_FILE_N_OF_M    128  // "File %i of %i"
+
+// --- lists, labels and tooltips of dialogs and messages ------------------------
+#define IDS_UNSUPPORTED_FILE_TYPE   140  // warning dialog descriptions
+#define IDS_FILE_TOO_BIG            141
+#define IDS_NOTHING_TO_UPLOAD       142  // page without pictures
+#define IDS_TAGS_LABEL              143  // tag list rows
+#define IDS_PERMISSIONS_LABEL       144
+#define IDS_PERMISSION_PRIVATE      145
+#define IDS_PERMISSION_PUBLIC       146
+#define IDS_TAGS_LIST_TIP           147  // tag dialog balloon tips
+#define IDS_COMMON_TAGS_TIP         148
+#define IDS_WARNING_FILE_COLUMN     200  // warning dialog list columns
+#define IDS_WARNING_DESCRIPTION_COLUMN 201
+#define IDS_SLIDESHOW_FILE_COLUMN   205  // order dialog list columns
+#define IDS_SLIDE_ORDER_FILE_COLUMN 210
+
+// --- toolbar buttons and tooltips ----------------------------------------------
+#define IDS_BUTTON_UPLOAD           150
+#define IDS_BUTTON_SLIDESHOW        151
+#define IDS_BUTTON_MY_IMAGES        152
+#define IDS_BUTTON_PASTE            153
+#define IDS_BUTTON_SCREENSHOT       154
+#define IDS_BUTTON_LOGIN            155
+#define IDS_BUTTON_LOGOUT           156
+#define IDS_PRODUCT_MENU_TIP        160  // tooltip of the product button's arrow
+#define IDS_DROP_AVAILABLE_TIP      161  // text-area indicator: drop possible
+#define IDS_DROP_UNAVAILABLE_TIP    162  // text-area indicator: no text area
+#define IDS_TEXTAREA_TITLE          163  // title given to the page's text areas
+#define IDS_BUTTON_MY_VIDEOS        164
+#define IDS_SEARCH_LABEL            550
+
+// --- link templates ------------------------------------------------------------
+// Placeholders: %link%, %ad_link%, %short_link%, %thumb%, %select%, %img%.
+#define IDS_LINK_HTML_OUTER         170
+#define IDS_LINK_HTML_INNER         171
+#define IDS_LINK_FORUM1_OUTER       177
+#define IDS_LINK_FORUM1_INNER       178
+#define IDS_LINK_FORUM2_OUTER       179
+#define IDS_LINK_FORUM2_INNER       180
+#define IDS_LINK_FRIEND_OUTER       181
+#define IDS_LINK_FRIEND_INNER       182
+// Result-page forms: %submit_url%, %formatted_link%, %permissions%, %permission%,
+// %finalize%, %public%, %optsize%, %effect%, %background%.
+#define IDS_FORM_RESULTS            172  // several uploaded items
+#define IDS_FORM_RESULTS_OPTION     173
+#define IDS_FORM_RESULTS_PERMISSION 174
+#define IDS_FORM_SLIDESHOW          175  // slideshow import
+#define IDS_FORM_SLIDESHOW_OPTION   176
+
+// --- display tables (index = position in the list) -----------------------------
+#define IDS_RESIZE_FIRST            250  // 250..258: picture sizes
+#define IDS_RESIZE_LAST             258
+#define IDS_SLIDESHOW_SIZE_FIRST    270  // 270..272: slideshow sizes
+#define IDS_SLIDESHOW_SIZE_LAST     272
+#define IDS_EFFECT_FIRST            280  // 280..283: slideshow transitions
+#define IDS_EFFECT_LAST             283
+#define IDS_COLOR_FIRST             300  // 300..314: slideshow backgrounds
+#define IDS_COLOR_LAST              314
+
+// --- uninstallation ------------------------------------------------------------
+#define IDS_SHUTDOWN_BROWSER_TEXT   500
+#define IDS_SHUTDOWN_BROWSER_CAPTION 501
+
+// --- Explorer right-click menu -------------------------------------------------
+#define IDS_MENU_UPLOAD_FILE        510
+#define IDS_MENU_UPLOAD_FILES       511
+#define IDS_MENU_TAG_FILE           512
+#define IDS_MENU_TAG_FILES          513
+#define IDS_MENU_POST_TO_BLOG       514
+
+// --- messages ------------------------------------------------------------------
+#define IDS_CAPTION_PROCESSING_ERROR 700  // "Processing error..."
+#define IDS_ERROR_DETAILS           702  // appended to a message that has details
+#define IDS_ERROR_CANNOT_OPEN_FILE  704
+#define IDS_ERROR_CANNOT_UPLOAD     705
+#define IDS_CAPTION_UPLOAD_ERROR    706
+#define IDS_ERROR_CANNOT_TRANSLOAD  707
+#define IDS_CAPTION_TRANSLOAD_ERROR 708
+#define IDS_ERROR_FILE_TOO_BIG      709
+#define IDS_ERROR_SOURCE_NOT_FOUND  710
+#define IDS_ERROR_TRANSLOAD_FETCH   711
+#define IDS_ERROR_INVALID_FILE      712
