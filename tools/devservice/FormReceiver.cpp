@@ -1,0 +1,106 @@
+// Streaming form parts to memory or disk; see FormReceiver.h.
+#include "FormReceiver.h"
+
+#include <system_error>
+
+namespace devservice {
+namespace {
+constexpr std::size_t kWriteBuffer = 1 << 20;
+}
+
+FormReceiver::FormReceiver(MediaStore& store, std::uint64_t fileLimit) : store_(store), limit_(fileLimit) {}
+
+FormReceiver::~FormReceiver() {
+    if (out_)
+        std::fclose(out_);
+    for (const ReceivedFile& file : files_) {
+        std::error_code ec;
+        std::filesystem::remove(file.path, ec);
+    }
+}
+
+void FormReceiver::beginPart(const std::string& name, const std::string& fileName, const std::string& contentType) {
+    endPart();
+    FieldRecord field;
+    field.name = name;
+    // The toolbar always names its file parts; treat the two file fields as
+    // files even without a file name.
+    field.isFile = !fileName.empty() || name == "fileupload" || name == "thumbupload";
+    field.fileName = fileName;
+    field.contentType = contentType;
+    fields_.push_back(field);
+    inPart_ = true;
+    currentIsFile_ = field.isFile;
+    if (currentIsFile_) {
+        ReceivedFile file;
+        file.path = store_.tempPath();
+        files_.push_back(file);
+        out_ = std::fopen(file.path.c_str(), "wb");
+        if (out_) {
+            if (!buffer_)
+                buffer_.reset(new char[kWriteBuffer]);
+            std::setvbuf(out_, buffer_.get(), _IOFBF, kWriteBuffer);
+        }
+        hash_ = std::make_unique<Sha256Stream>();
+    }
+}
+
+bool FormReceiver::data(const char* bytes, std::size_t size) {
+    if (!inPart_)
+        return true;
+    FieldRecord& field = fields_.back();
+    if (!currentIsFile_) {
+        if (field.value.size() < FieldRecord::kMaxFieldValue)
+            field.value.append(bytes, std::min(size, FieldRecord::kMaxFieldValue - field.value.size()));
+        field.size += size;
+        return true;
+    }
+    ReceivedFile& file = files_.back();
+    hash_->update(bytes, size);
+    const std::uint64_t before = field.size;
+    field.size += size;
+    if (field.size > limit_)
+        file.tooBig = true;
+    if (!out_)
+        return false;
+    if (before < limit_) {
+        const std::size_t keep = static_cast<std::size_t>(std::min<std::uint64_t>(size, limit_ - before));
+        if (std::fwrite(bytes, 1, keep, out_) != keep)
+            return false;
+    }
+    return true;
+}
+
+void FormReceiver::endPart() {
+    if (!inPart_)
+        return;
+    if (currentIsFile_) {
+        ReceivedFile& file = files_.back();
+        if (out_) {
+            std::fclose(out_);
+            out_ = nullptr;
+        }
+        file.field = fields_.back();
+        fields_.back().sha256 = file.field.sha256 = hash_->hex();
+        hash_.reset();
+    }
+    inPart_ = false;
+}
+
+void FormReceiver::finish() { endPart(); }
+
+std::optional<std::string> FormReceiver::text(const std::string& name) const {
+    for (const FieldRecord& field : fields_)
+        if (!field.isFile && field.name == name)
+            return field.value;
+    return std::nullopt;
+}
+
+const FormReceiver::ReceivedFile* FormReceiver::file(const std::string& name) const {
+    for (const ReceivedFile& file : files_)
+        if (file.field.name == name)
+            return &file;
+    return nullptr;
+}
+
+}  // namespace devservice

@@ -1,0 +1,59 @@
+// Receives the parts of a multipart form as they stream in: text fields are
+// kept in memory (bounded), file parts go straight to temporary files while
+// their SHA-256 is computed, so an upload never sits in memory as a whole.
+#pragma once
+
+#include "Digest.h"
+#include "MediaStore.h"
+#include "RequestLog.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace devservice {
+
+class FormReceiver {
+public:
+    // File parts beyond fileLimit bytes are still read and hashed, but no
+    // longer written; the part is then marked as too big.
+    FormReceiver(MediaStore& store, std::uint64_t fileLimit);
+    ~FormReceiver();  // removes temporary files that were not taken
+    FormReceiver(const FormReceiver&) = delete;
+    FormReceiver& operator=(const FormReceiver&) = delete;
+
+    void beginPart(const std::string& name, const std::string& fileName, const std::string& contentType);
+    bool data(const char* bytes, std::size_t size);  // false when the disk write failed
+    void finish();
+
+    const std::vector<FieldRecord>& fields() const { return fields_; }
+    // First text field of that name.
+    std::optional<std::string> text(const std::string& name) const;
+
+    struct ReceivedFile {
+        FieldRecord field;
+        std::filesystem::path path;
+        bool tooBig = false;
+    };
+    // First file part of that name; the caller may move its file away.
+    const ReceivedFile* file(const std::string& name) const;
+
+private:
+    void endPart();
+
+    MediaStore& store_;
+    std::uint64_t limit_;
+    std::vector<FieldRecord> fields_;
+    std::vector<ReceivedFile> files_;
+    bool inPart_ = false;
+    bool currentIsFile_ = false;
+    std::FILE* out_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::unique_ptr<Sha256Stream> hash_;
+};
+
+}  // namespace devservice

@@ -1,0 +1,96 @@
+// Faults armed over the inspection interface change exactly the next
+// uploads they were armed for, in the way reliability tests of the toolbar
+// rely on.
+#include "ServiceFixture.h"
+
+#include <chrono>
+
+namespace devservice::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class FaultTest : public ServiceTest {
+protected:
+    httplib::Result plainUpload() { return upload({field("public", "yes"), filePart("fileupload", "JPEG", "f.jpg")}); }
+    bool stored(const httplib::Result& res) { return res && !xmlElement(res->body, "image_link").empty(); }
+};
+
+TEST_F(FaultTest, HttpStatusAppliesToTheArmedNumberOfUploadsOnly) {
+    armFault("status=503&count=2");
+    for (int i = 0; i < 2; ++i) {
+        auto res = plainUpload();
+        ASSERT_TRUE(res);
+        EXPECT_EQ(503, res->status);
+        EXPECT_FALSE(stored(res));
+    }
+    EXPECT_TRUE(stored(plainUpload()));
+    EXPECT_TRUE(service_->store().items().size() == 1);
+}
+
+TEST_F(FaultTest, ErrorIdIsAnsweredAsAnXmlError) {
+    armFault("error=transload_error");
+    auto res = plainUpload();
+    ASSERT_TRUE(res);
+    EXPECT_EQ(200, res->status);
+    EXPECT_EQ("transload_error", xmlErrorId(res->body)) << res->body;
+    EXPECT_FALSE(stored(res));
+}
+
+TEST_F(FaultTest, BodyThatIsNotXmlAndEmptyBody) {
+    armFault("body=not_xml");
+    armFault("body=empty");
+    auto notXml = plainUpload();
+    ASSERT_TRUE(notXml);
+    EXPECT_EQ(200, notXml->status);
+    EXPECT_EQ(std::string::npos, notXml->body.find("<?xml"));
+    EXPECT_EQ(std::string::npos, notXml->body.find("<links>"));
+    EXPECT_FALSE(notXml->body.empty());
+    auto empty = plainUpload();
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(200, empty->status);
+    EXPECT_EQ("", empty->body);
+    EXPECT_EQ("0", empty->get_header_value("Content-Length"));
+}
+
+TEST_F(FaultTest, DelayHoldsTheAnswerBack) {
+    armFault("delay_ms=400");
+    const auto start = Clock::now();
+    EXPECT_TRUE(stored(plainUpload()));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(400));
+}
+
+TEST_F(FaultTest, CloseInTheMiddleOfTheBodyGivesNoAnswerAndStoresNothing) {
+    armFault("close_after=100000");
+    auto res = upload({filePart("fileupload", std::string(1 << 20, 'z'), "big.jpg")});
+    EXPECT_FALSE(res) << "status " << (res ? res->status : 0);
+    EXPECT_TRUE(service_->store().items().empty());
+    const std::string log = records();
+    EXPECT_NE(std::string::npos, log.find("\"outcome\":\"closed\"")) << log;
+    EXPECT_NE(std::string::npos, log.find("\"body_bytes\":100000")) << log;
+    EXPECT_TRUE(stored(plainUpload())) << "the next upload is served normally";
+}
+
+TEST_F(FaultTest, SlowReadTakesTheBodyAtTheArmedRate) {
+    armFault("read_rate=1000000");  // 1 MB/s
+    const std::string bytes(600000, 's');
+    const auto start = Clock::now();
+    auto res = upload({filePart("fileupload", bytes, "slow.jpg")});
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(550));
+    ASSERT_TRUE(stored(res));
+    EXPECT_EQ(bytes, get(pathOf(xmlElement(res->body, "image_link"))));
+}
+
+TEST_F(FaultTest, InvalidFaultIsRefusedAndResetDisarms) {
+    EXPECT_EQ(400, client().Post("/__devservice/faults?count=2")->status);
+    EXPECT_EQ(400, client().Post("/__devservice/faults?status=99")->status);
+    EXPECT_EQ(400, client().Post("/__devservice/faults?body=html")->status);
+    armFault("status=500&count=5");
+    EXPECT_NE("[]\n", client().Get("/__devservice/faults")->body);
+    ASSERT_EQ(200, client().Post("/__devservice/reset")->status);
+    EXPECT_EQ("[]\n", client().Get("/__devservice/faults")->body);
+    EXPECT_TRUE(stored(plainUpload()));
+}
+
+}  // namespace
+}  // namespace devservice::test
