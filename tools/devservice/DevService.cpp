@@ -434,6 +434,7 @@ void DevService::handleUpload(const Request& req, Response& res, const httplib::
         record.errorId = id;
         record.outcome = "error";
     };
+    writeFailed = writeFailed || form.writeFailed();
     if (!ok || writeFailed || !multipart) {
         res.status = writeFailed ? 500 : 400;
         fail("bad_request", writeFailed ? "The service could not store the upload"

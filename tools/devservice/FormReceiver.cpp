@@ -4,15 +4,11 @@
 #include <system_error>
 
 namespace devservice {
-namespace {
-constexpr std::size_t kWriteBuffer = 1 << 20;
-}
 
 FormReceiver::FormReceiver(MediaStore& store, std::uint64_t fileLimit) : store_(store), limit_(fileLimit) {}
 
 FormReceiver::~FormReceiver() {
-    if (out_)
-        std::fclose(out_);
+    writer_.reset();
     for (const ReceivedFile& file : files_) {
         std::error_code ec;
         std::filesystem::remove(file.path, ec);
@@ -35,13 +31,7 @@ void FormReceiver::beginPart(const std::string& name, const std::string& fileNam
         ReceivedFile file;
         file.path = store_.tempPath();
         files_.push_back(file);
-        out_ = std::fopen(file.path.c_str(), "wb");
-        if (out_) {
-            if (!buffer_)
-                buffer_.reset(new char[kWriteBuffer]);
-            std::setvbuf(out_, buffer_.get(), _IOFBF, kWriteBuffer);
-        }
-        hash_ = std::make_unique<Sha256Stream>();
+        writer_ = std::make_unique<PartWriter>(file.path, limit_);
     }
 }
 
@@ -56,19 +46,12 @@ bool FormReceiver::data(const char* bytes, std::size_t size) {
         return true;
     }
     ReceivedFile& file = files_.back();
-    hash_->update(bytes, size);
-    const std::uint64_t before = field.size;
     field.size += size;
     if (field.size > limit_)
         file.tooBig = true;
-    if (!out_)
-        return false;
-    if (before < limit_) {
-        const std::size_t keep = static_cast<std::size_t>(std::min<std::uint64_t>(size, limit_ - before));
-        if (std::fwrite(bytes, 1, keep, out_) != keep)
-            return false;
-    }
-    return true;
+    if (!writer_->append(bytes, size))
+        writeFailed_ = true;
+    return !writeFailed_;
 }
 
 void FormReceiver::endPart() {
@@ -76,13 +59,11 @@ void FormReceiver::endPart() {
         return;
     if (currentIsFile_) {
         ReceivedFile& file = files_.back();
-        if (out_) {
-            std::fclose(out_);
-            out_ = nullptr;
-        }
+        bool ok = true;
+        fields_.back().sha256 = writer_->finish(ok);
+        writer_.reset();
+        writeFailed_ = writeFailed_ || !ok;
         file.field = fields_.back();
-        fields_.back().sha256 = file.field.sha256 = hash_->hex();
-        hash_.reset();
     }
     inPart_ = false;
 }

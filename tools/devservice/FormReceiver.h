@@ -3,12 +3,11 @@
 // their SHA-256 is computed, so an upload never sits in memory as a whole.
 #pragma once
 
-#include "Digest.h"
 #include "MediaStore.h"
+#include "PartWriter.h"
 #include "RequestLog.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -27,8 +26,9 @@ public:
     FormReceiver& operator=(const FormReceiver&) = delete;
 
     void beginPart(const std::string& name, const std::string& fileName, const std::string& contentType);
-    bool data(const char* bytes, std::size_t size);  // false when the disk write failed
+    bool data(const char* bytes, std::size_t size);  // false once a disk write failed
     void finish();
+    bool writeFailed() const { return writeFailed_; }
 
     const std::vector<FieldRecord>& fields() const { return fields_; }
     // First text field of that name.
@@ -51,9 +51,8 @@ private:
     std::vector<ReceivedFile> files_;
     bool inPart_ = false;
     bool currentIsFile_ = false;
-    std::FILE* out_ = nullptr;
-    std::unique_ptr<char[]> buffer_;
-    std::unique_ptr<Sha256Stream> hash_;
+    bool writeFailed_ = false;
+    std::unique_ptr<PartWriter> writer_;
 };
 
 }  // namespace devservice
