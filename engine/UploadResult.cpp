@@ -1,0 +1,107 @@
+// The upload result record and its filling from the service's answer.
+#include "engine/UploadResult.h"
+
+#include <windows.h>
+
+#include "engine/UploadResponseParser.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+// String table entry: the service's generic thumbnail picture of a video.
+constexpr UINT kVideoThumbnailString = 114;
+
+const wchar_t kLinksPath[] = L"//links";
+const wchar_t kVideoInfoPath[] = L"//video-info";
+
+CUploadResult::Text LoadModuleString(UINT id)
+{
+    const wchar_t* text = nullptr;
+    // With a zero buffer size the call answers a pointer into the resource.
+    const int length = LoadStringW(reinterpret_cast<HINSTANCE>(&__ImageBase), id,
+                                   reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return std::nullopt;
+    return std::wstring(text, static_cast<std::size_t>(length));
+}
+
+CUploadResult::Text Either(CUploadResult::Text first, CUploadResult::Text second)
+{
+    return first ? std::move(first) : std::move(second);
+}
+
+}  // namespace
+
+bool CUploadResult::Parse(const wchar_t* text)
+{
+    const CUploadResponseParser reader(text);
+    const CUploadResponseParser::Parser* parser = reader.GetParser();
+    if (!parser) return false;
+
+    responseText = parser->GetDocumentText();
+    imageLink = parser->GetValue(kLinksPath, L"image_link");
+    adLink = parser->GetValue(kLinksPath, L"ad_link");
+    thumbLink = parser->GetValue(kLinksPath, L"thumb_link");
+    donePage = parser->GetValue(kLinksPath, L"done_page");
+    imageHtml = Either(parser->GetValue(kLinksPath, L"image_html"), parser->GetValue(kLinksPath, L"video_embed"));
+    imageBB = Either(parser->GetValue(kLinksPath, L"image_bb"), parser->GetValue(kLinksPath, L"frame_bb"));
+    imageBB2 = Either(parser->GetValue(kLinksPath, L"image_bb2"), parser->GetValue(kLinksPath, L"frame_bb2"));
+    thumbHtml = parser->GetValue(kLinksPath, L"thumb_html");
+    thumbBB = parser->GetValue(kLinksPath, L"thumb_bb");
+    thumbBB2 = parser->GetValue(kLinksPath, L"thumb_bb2");
+    errorText = parser->GetValue(kLinksPath, L"error");
+    errorId = parser->GetAttribute(kLinksPath, L"error", L"id");
+
+    if (!thumbLink && parser->GetValue(kVideoInfoPath, L"duration"))
+        thumbLink = LoadModuleString(kVideoThumbnailString);
+    UpdateShortLink();
+    return true;
+}
+
+void CUploadResult::SetName(const wchar_t* path)
+{
+    if (!path) {
+        name.reset();
+        return;
+    }
+    const std::wstring full(path);
+    std::size_t cut = full.rfind(L'\\');
+    if (cut == std::wstring::npos) cut = full.rfind(L'/');
+    name = cut == std::wstring::npos ? full : full.substr(cut + 1);
+}
+
+void CUploadResult::SetImageLink(const wchar_t* link)
+{
+    if (link)
+        imageLink = std::wstring(link);
+    else
+        imageLink.reset();
+    UpdateShortLink();
+}
+
+void CUploadResult::UpdateShortLink()
+{
+    shortLink = ShortLinkOf(imageLink);
+}
+
+void CUploadResult::Clear()
+{
+    for (Text* field : {&name, &imageLink, &shortLink, &adLink, &thumbLink, &donePage, &imageHtml, &imageBB,
+                        &imageBB2, &thumbHtml, &thumbBB, &thumbBB2, &errorText, &errorId})
+        field->reset();
+    isPublic = true;
+}
+
+CUploadResult::Text CUploadResult::ShortLinkOf(const Text& link)
+{
+    if (!link) return std::nullopt;
+    // Cut at the last '/' twice; the short link starts after the last '/' of
+    // what remains.
+    std::size_t cut = link->size();
+    for (int i = 0; i < 3; ++i) {
+        if (cut == 0) return std::nullopt;
+        cut = link->rfind(L'/', cut - 1);
+        if (cut == std::wstring::npos) return std::nullopt;
+    }
+    return link->substr(cut + 1);
+}
