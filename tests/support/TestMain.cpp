@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/VersionStrings.h"
 #include "support/ChildProcess.h"
 #include "support/RegistrySandbox.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv)
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 
     vptest::RegistrySandbox::Enter();
+    // What the toolbar library does when it is loaded.
+    VersionStrings::Initialize();
     int rc = 0;
     if (argc >= 3 && std::string(argv[1]) == vptest::kChildSwitch) {
         rc = vptest::RunChild(argv[2], argc - 3, argv + 3);
