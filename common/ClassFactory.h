@@ -1,5 +1,6 @@
 // The class object of one class of the table: IClassFactory over the row's
-// creator function, with LockServer on the module's lock count.
+// creator function, with LockServer on the module's lock count. While a
+// client holds it, it counts as a live object, so the library stays loaded.
 #pragma once
 
 #include <windows.h>

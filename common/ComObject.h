@@ -8,8 +8,10 @@
 // (a dual interface whose IDispatch part the type library implements) or a
 // ComAlias<IBase, IDerived> (QueryInterface for IBase answers with the IBase
 // part of IDerived, for base interfaces such as IOleWindow under IDeskBand).
-// IUnknown answers with the first entry, IDispatch with the first entry that
-// derives from IDispatch. Aggregation is not supported.
+// IUnknown answers with the first entry (an interface, not an alias),
+// IDispatch with the first entry that derives from IDispatch. Aggregation is
+// not supported. The destructor of a class is private or protected: objects
+// live on the heap and go with their last Release.
 #pragma once
 
 #include <windows.h>
