@@ -1,8 +1,31 @@
-// Entry point of the toolbar library: process attach and detach.
+// Entry point of the toolbar library: what happens when a process loads and
+// unloads it.
 #include <windows.h>
+
+#include "common/ComModule.h"
+#include "common/HostCheck.h"
+#include "common/LogWriter.h"
+#include "common/VersionStrings.h"
+#include "module/ClassTable.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    try {
+        if (reason == DLL_PROCESS_ATTACH) {
+            LogWriter log("MAIN");
+            log.Write("Init...");
+            ToolbarComModule();
+            DisableThreadLibraryCalls(instance);
+            VersionStrings::Initialize(instance);
+            log.Write("Init done");
+        } else if (reason == DLL_PROCESS_DETACH) {
+            LogWriter log("MAIN");
+            log.Write("Process detach...");
+            ComModule::Instance().Terminate();
+            log.Write("Process detach done");
+        }
+    } catch (...) {
+        // Nothing may leave the loader's call.
+    }
     return TRUE;
 }
