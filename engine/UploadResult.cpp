@@ -3,14 +3,11 @@
 
 #include <windows.h>
 
+#include "common/ModuleInstance.h"
 #include "engine/UploadResponseParser.h"
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
+#include "module/resource.h"
 
 namespace {
-
-// String table entry: the service's generic thumbnail picture of a video.
-constexpr UINT kVideoThumbnailString = 114;
 
 const wchar_t kLinksPath[] = L"//links";
 const wchar_t kVideoInfoPath[] = L"//video-info";
@@ -19,7 +16,7 @@ CUploadResult::Text LoadModuleString(UINT id)
 {
     const wchar_t* text = nullptr;
     // With a zero buffer size the call answers a pointer into the resource.
-    const int length = LoadStringW(reinterpret_cast<HINSTANCE>(&__ImageBase), id,
+    const int length = LoadStringW(ThisModule(), id,
                                    reinterpret_cast<LPWSTR>(&text), 0);
     if (length <= 0 || !text) return std::nullopt;
     return std::wstring(text, static_cast<std::size_t>(length));
@@ -53,7 +50,7 @@ bool CUploadResult::Parse(const wchar_t* text)
     errorId = parser->GetAttribute(kLinksPath, L"error", L"id");
 
     if (!thumbLink && parser->GetValue(kVideoInfoPath, L"duration"))
-        thumbLink = LoadModuleString(kVideoThumbnailString);
+        thumbLink = LoadModuleString(IDS_VIDEO_THUMBNAIL_URL);
     UpdateShortLink();
     return true;
 }

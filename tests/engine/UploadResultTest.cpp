@@ -11,10 +11,10 @@
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
 #include "engine/UploadResponseParser.h"
+#include "common/ModuleInstance.h"
 #include "engine/UploadResult.h"
+#include "module/resource.h"
 #include "support/TempFolder.h"
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
 
@@ -108,7 +108,7 @@ TEST_F(UploadResultTest, VideoCodesStandInForMissingImageCodes)
 TEST_F(UploadResultTest, VideoWithoutThumbnailGetsTheGenericVideoThumbnail)
 {
     const wchar_t* generic = nullptr;
-    const int length = LoadStringW(reinterpret_cast<HINSTANCE>(&__ImageBase), 114,
+    const int length = LoadStringW(ThisModule(), IDS_VIDEO_THUMBNAIL_URL,
                                    reinterpret_cast<LPWSTR>(&generic), 0);
     ASSERT_GT(length, 0) << "the string table is linked into the test program";
 
