@@ -38,6 +38,8 @@ CMultipartFormData::CMultipartFormData(const std::string& boundary)
 }
 
 CMultipartFormData::~CMultipartFormData() = default;
+CMultipartFormData::CMultipartFormData(CMultipartFormData&&) noexcept = default;
+CMultipartFormData& CMultipartFormData::operator=(CMultipartFormData&&) noexcept = default;
 
 void CMultipartFormData::AppendText(const std::string& text)
 {

@@ -20,6 +20,9 @@ public:
     ~CMultipartFormData();
     CMultipartFormData(const CMultipartFormData&) = delete;
     CMultipartFormData& operator=(const CMultipartFormData&) = delete;
+    // The uploader takes the request over from the strategy that built it.
+    CMultipartFormData(CMultipartFormData&&) noexcept;
+    CMultipartFormData& operator=(CMultipartFormData&&) noexcept;
 
     // Appends a text part; name and value are narrow text.
     void AddField(const std::string& name, const std::string& value);

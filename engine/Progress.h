@@ -3,6 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
+
+class ImageUploader;
 
 class IProgress {
 public:
@@ -21,3 +24,9 @@ public:
     virtual void BeginConversion() = 0;
     virtual ~IProgress() = default;
 };
+
+// The native progress dialog bound to uploader.
+IProgress* CreateDialogProgress(ImageUploader* uploader);
+// The page-script display bound to uploader and the page window's script
+// object (the window's IDispatch).
+IProgress* CreateScriptProgress(ImageUploader* uploader, IDispatch* windowScript);

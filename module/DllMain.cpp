@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "common/ComModule.h"
-#include "common/HostCheck.h"
 #include "common/LogWriter.h"
 #include "common/VersionStrings.h"
 #include "module/ClassTable.h"
