@@ -1,26 +1,23 @@
 // The composite target (see the header).
 #include "engine/ImageTarget.h"
 
+// An exception from either member ends the forwarding of that one call: a
+// failing destination must not stop the upload.
+#define VP_FORWARD(call)                         \
+    try {                                        \
+        if (first_) first_->call;                \
+        if (second_) second_->call;              \
+    } catch (...) {                              \
+    }
+
 void CCompositeImageTarget::OnItemUploaded(const CUploadResult& result)
-{
-    if (first_) first_->OnItemUploaded(result);
-    if (second_) second_->OnItemUploaded(result);
-}
+{ VP_FORWARD(OnItemUploaded(result)) }
 
 void CCompositeImageTarget::OnUploadComplete(const UploadResults& results)
-{
-    if (first_) first_->OnUploadComplete(results);
-    if (second_) second_->OnUploadComplete(results);
-}
+{ VP_FORWARD(OnUploadComplete(results)) }
 
 void CCompositeImageTarget::Navigate(const wchar_t* url)
-{
-    if (first_) first_->Navigate(url);
-    if (second_) second_->Navigate(url);
-}
+{ VP_FORWARD(Navigate(url)) }
 
 void CCompositeImageTarget::PostData(const wchar_t* url, ImageTargetPostData& provider)
-{
-    if (first_) first_->PostData(url, provider);
-    if (second_) second_->PostData(url, provider);
-}
+{ VP_FORWARD(PostData(url, provider)) }
