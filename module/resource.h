@@ -125,3 +125,10 @@
 #define IDS_ERROR_SOURCE_NOT_FOUND  710
 #define IDS_ERROR_TRANSLOAD_FETCH   711
 #define IDS_ERROR_INVALID_FILE      712
+
+// --- progress dialog: template, controls and icon ------------------------------
+#define IDD_PROGRESS                107  // modeless progress dialog of an upload
+#define IDC_PROGRESS_LABEL          204  // what is being done
+#define IDC_PROGRESS_BAR            205  // progress over all items
+#define IDC_PROGRESS_SIZE           508  // size of the current item
+#define IDI_UPLOAD                  215  // upload icon: progress dialog, toolbar image 0

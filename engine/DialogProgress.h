@@ -1,0 +1,56 @@
+// The native progress display: a small modeless dialog on the upload thread
+// with a label, a bar over all items, the size of the current item and a
+// Cancel button that becomes available once bytes are on their way.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "engine/ProgressScale.h"
+#include "engine/Progress.h"
+
+class ImageUploader;
+
+class CProgress : public IProgress {
+public:
+    explicit CProgress(ImageUploader* uploader);
+    ~CProgress() override;
+
+    CProgress(const CProgress&) = delete;
+    CProgress& operator=(const CProgress&) = delete;
+
+    void Show(bool show) override;
+    void SetItemName(const wchar_t* name) override;
+    void SetItemCount(int index, int count) override;
+    void SetProgress(int position, int range) override;
+    void SetSize(ULONGLONG bytes) override;
+    void FinishStage() override;
+    int ShowError(const wchar_t* text, const wchar_t* caption, UINT flags, const wchar_t* detail) override;
+    HWND GetWindow() override { return dialog_; }
+    bool IsCanceled() override;
+    void BeginConversion() override;
+
+    // The label text as it is (or would be) shown.
+    const std::wstring& LabelText() const { return label_; }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnInitDialog(HWND dialog);
+    void OnCancelButton();
+    // Rebuilds the label from string labelId and shows it if the dialog exists.
+    void RefreshLabel(UINT labelId);
+    void SetBarPosition(UINT units);
+    void EnableCancel(bool enable);
+
+    HWND dialog_ = nullptr;
+    std::wstring label_;
+    std::wstring itemName_;
+    ProgressScale scale_;
+    UINT barRange_ = ProgressScale::kUnitsPerItem;
+    bool cancelEnabled_ = false;
+    HWND labelControl_ = nullptr;
+    HWND sizeControl_ = nullptr;
+    HWND bar_ = nullptr;
+    ImageUploader* uploader_;
+};
