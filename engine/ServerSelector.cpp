@@ -15,6 +15,12 @@ CServerSelector::CServerSelector(UINT urlId)
 {
 }
 
+CServerSelector::CServerSelector(UINT urlId, UINT hostId)
+    : CServerSelector(LoadModuleString(hostId), LoadModuleString(IDS_DOMAIN), LoadModuleString(urlId),
+                      LoadModuleString(IDS_LOAD_HOST_PATTERN), SettingsStore().ForceServer())
+{
+}
+
 CServerSelector::CServerSelector(const std::wstring& canonicalHost, const std::wstring& domain,
                                  const std::wstring& url, const std::wstring& loadPattern,
                                  const std::wstring& forceServer)

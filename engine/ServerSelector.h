@@ -13,6 +13,8 @@ public:
     // The endpoint of string urlId; canonical host and bare domain from the
     // string table, ForceServer from the settings.
     explicit CServerSelector(UINT urlId);
+    // The endpoint of string urlId on the host of string hostId.
+    CServerSelector(UINT urlId, UINT hostId);
     // The same with every input given (tests). loadPattern is the "load%i."
     // pattern; empty when it is not available.
     CServerSelector(const std::wstring& canonicalHost, const std::wstring& domain, const std::wstring& url,

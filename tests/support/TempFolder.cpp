@@ -32,10 +32,15 @@ void RemoveTree(const std::wstring& path)
 
 }  // namespace
 
-TempFolder::TempFolder()
+TempFolder::TempFolder(Location location)
 {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
+    wchar_t temp[MAX_PATH] = {};
+    if (location == InTemporaryFolder) {
+        GetTempPathW(MAX_PATH, temp);
+    } else {
+        GetEnvironmentVariableW(L"USERPROFILE", temp, MAX_PATH);
+        lstrcatW(temp, L"\\");
+    }
     static LONG counter = 0;
     wchar_t name[64];
     swprintf(name, 64, L"vptest_%lu_%ld", GetCurrentProcessId(), InterlockedIncrement(&counter));

@@ -8,7 +8,11 @@ namespace vptest {
 
 class TempFolder {
 public:
-    TempFolder();
+    enum Location {
+        InTemporaryFolder,  // below the user's temporary folder
+        OutsideTemporaryFolder,  // below the user's profile: files the product must treat as the user's own
+    };
+    explicit TempFolder(Location location = InTemporaryFolder);
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
