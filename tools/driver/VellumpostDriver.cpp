@@ -1,0 +1,99 @@
+// The main job's driver: loads the toolbar library the way a browser does and
+// reports what it sees. Run under Wine by scripts/run.
+//
+//   vpdriver info <VellumpostToolbar.dll>   version texts, exports and settings
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "common/SettingsKey.h"
+#include "common/SettingsStore.h"
+#include "common/TextConvert.h"
+#include "common/VersionStrings.h"
+
+namespace {
+
+void Line(const char* name, const std::wstring& value)
+{
+    std::printf("  %-26s %s\n", name, Narrow(value, CP_UTF8).c_str());
+}
+
+void Line(const char* name, DWORD value) { std::printf("  %-26s %lu\n", name, value); }
+
+void Flag(const char* name, bool value) { std::printf("  %-26s %s\n", name, value ? "on" : "off"); }
+
+int Info(const wchar_t* library)
+{
+    HMODULE module = LoadLibraryW(library);
+    if (!module) {
+        std::printf("cannot load %s (error %lu)\n", Narrow(library).c_str(), GetLastError());
+        return 1;
+    }
+    std::printf("Toolbar library loaded: %s\n", Narrow(library).c_str());
+
+    int missing = 0;
+    std::printf("Exports:\n");
+    for (const char* name : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"}) {
+        bool present = GetProcAddress(module, name) != nullptr;
+        std::printf("  %-26s %s\n", name, present ? "present" : "MISSING");
+        if (!present) ++missing;
+    }
+
+    VersionStrings::Initialize(module);
+    std::printf("Version strings:\n");
+    Line("ProductVersion", VersionStrings::ProductVersion());
+    Line("VersionCookie", VersionStrings::VersionCookie());
+    Line("Product name", VersionStrings::ProductName());
+    Line("UserAgent", VersionStrings::UserAgent());
+
+    SettingsStore store;
+    std::printf("Settings (HKEY_CURRENT_USER\\%s; defaults where unset):\n", Narrow(SettingsKeyPath()).c_str());
+    Line("ImagesSize", store.ImagesSize());
+    Line("LinkStyleID", store.LinkStyleId());
+    Flag("Resize", store.Resize());
+    Line("ResizeTo", store.ResizeTo());
+    Flag("Public", store.Public());
+    Flag("RemoveSizeBar", store.RemoveSizeBar());
+    Flag("Tooltips", store.Tooltips());
+    Flag("TextAreaIndicator", store.TextAreaIndicator());
+    Flag("ButtonUpload", store.ButtonUpload());
+    Flag("ButtonSlideshow", store.ButtonSlideshow());
+    Flag("ButtonScreenshot", store.ButtonScreenshot());
+    Flag("ButtonMyImages", store.ButtonMyImages());
+    Flag("ButtonMyVideos", store.ButtonMyVideos());
+    Flag("ButtonPaste", store.ButtonPaste());
+    Flag("ButtonLogin", store.ButtonLogin());
+    Flag("SearchPanel", store.SearchPanel());
+    Line("ImplicitRetryCount", store.ImplicitRetryCount());
+    Line("ScreenShot", store.ScreenShot());
+    Flag("NewLineSeparator", store.NewLineSeparator());
+    Flag("UpdateBrowserAfterUpload", store.UpdateBrowserAfterUpload());
+    Line("CheckForUpdateInterval", store.CheckForUpdateInterval());
+    std::printf("  %-26s %llu\n", "LastCheckForUpdateTime", store.LastCheckForUpdateTime());
+    Flag("Logged", store.Logged());
+    Line("UID", store.Uid());
+    Line("ForceServer", store.ForceServer());
+    Line("WebMinWidth", store.WebMinWidth());
+    Line("WebMinHeight", store.WebMinHeight());
+    Flag("log", store.LogEnabled());
+    Line("MaxHistory", store.MaxHistory());
+    FreeLibrary(module);
+    return missing == 0 ? 0 : 1;
+}
+
+int Usage()
+{
+    std::printf("usage: vpdriver info <VellumpostToolbar.dll>\n");
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) return Usage();
+    std::wstring command = argv[1];
+    if (command == L"info" && argc == 3) return Info(argv[2]);
+    return Usage();
+}
