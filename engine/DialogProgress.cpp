@@ -18,10 +18,11 @@
 
 namespace {
 
-const LogWriter& Log()
+// Made when there is something to say: failures are rare, and the setting is
+// read afresh each time.
+LogWriter Log()
 {
-    static const LogWriter log("CProgress");
-    return log;
+    return LogWriter("CProgress");
 }
 
 // The bar takes signed positions; the scale never goes negative.

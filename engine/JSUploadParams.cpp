@@ -13,10 +13,11 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-const LogWriter& Log()
+// Made when there is something to say: failures are rare, and the setting is
+// read afresh each time.
+LogWriter Log()
 {
-    static const LogWriter log("CJSUploadParams");
-    return log;
+    return LogWriter("CJSUploadParams");
 }
 
 const wchar_t kCookieInputId[] = L"id_magic_vellumpost_cookie";

@@ -70,12 +70,16 @@ std::wstring FormatText(const std::wstring& format, std::initializer_list<TextAr
         if (kind == L'%') {
             out += L'%';
             ++i;
-        } else if (kind == L's' && next != args.end() && !next->isNumber) {
-            out += next->text;
-            ++next;
-            ++i;
-        } else if ((kind == L'i' || kind == L'd') && next != args.end() && next->isNumber) {
-            out += std::to_wstring(next->number);
+        } else if ((kind == L's' || kind == L'i' || kind == L'd') && next != args.end()) {
+            // Each placeholder takes the next argument; one of the wrong kind
+            // is dropped and the placeholder stays as written.
+            const bool wantsNumber = kind != L's';
+            if (next->isNumber == wantsNumber) {
+                out += wantsNumber ? std::to_wstring(next->number) : next->text;
+            } else {
+                out += c;
+                out += kind;
+            }
             ++next;
             ++i;
         } else {

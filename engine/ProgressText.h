@@ -38,7 +38,7 @@ struct TextArg {
 };
 
 // printf-like formatting of a string-table text that knows only %s, %i, %d and
-// %%. Arguments are taken in order and must match in kind; a placeholder
-// without a matching argument stays as written, so a damaged resource text
-// cannot read memory it was not given.
+// %%. Each placeholder takes the next argument; a placeholder without an
+// argument, or with one of the other kind, stays as written, so a damaged
+// resource text cannot read memory it was not given.
 std::wstring FormatText(const std::wstring& format, std::initializer_list<TextArg> args);

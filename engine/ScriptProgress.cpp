@@ -14,10 +14,11 @@
 
 namespace {
 
-const LogWriter& Log()
+// Made when there is something to say: failures are rare, and the setting is
+// read afresh each time.
+LogWriter Log()
 {
-    static const LogWriter log("CJSProgress");
-    return log;
+    return LogWriter("CJSProgress");
 }
 
 // The page function names, in the order of CJSProgress::Function, and the
@@ -67,7 +68,8 @@ void CJSProgress::Show(bool show)
 {
     if (functions_[kShowProgress].Empty()) return;
     Microsoft::WRL::ComPtr<IDispatch> uploader;
-    if (uploader_) uploader.Attach(uploader_->GetDispatch());
+    // GetDispatch hands over a reference; this WRL's Attach would add another.
+    if (uploader_) *uploader.GetAddressOf() = uploader_->GetDispatch();
     VARIANT args[2];
     VariantInit(&args[0]);
     V_VT(&args[0]) = VT_BOOL;
