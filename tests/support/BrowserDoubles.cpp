@@ -1,0 +1,679 @@
+// The browser doubles (see the header). Built against the C declarations of
+// the interfaces: each table starts with every slot failing the test, and
+// only the calls the product makes are filled in, with the exact function
+// types of the declarations.
+#define CINTERFACE
+#include "support/BrowserDoubles.h"
+
+#include <exdisp.h>
+#include <mshtml.h>
+#include <oleauto.h>
+
+#include <array>
+#include <cwchar>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+namespace vptest {
+
+namespace {
+
+// Every unimplemented slot: fails the test with the interface and slot number
+// (count IUnknown's three and IDispatch's four methods first). Tests run only
+// in the x86_64 build, where the caller cleans up the arguments, so one
+// signature serves every slot.
+template <size_t Slot>
+HRESULT STDMETHODCALLTYPE Unexpected(void* self)
+{
+    BrowserFace* face = static_cast<BrowserFace*>(self);
+    ADD_FAILURE() << "unexpected call of " << face->owner->Kind() << " " << face->name << " slot " << Slot;
+    return E_NOTIMPL;
+}
+
+const size_t kMaxSlots = 256;
+using Slot = HRESULT(STDMETHODCALLTYPE*)(void*);
+
+template <size_t... N>
+constexpr std::array<Slot, sizeof...(N)> UnexpectedSlots(std::index_sequence<N...>)
+{
+    return {&Unexpected<N>...};
+}
+
+const std::array<Slot, kMaxSlots> kUnexpected = UnexpectedSlots(std::make_index_sequence<kMaxSlots>());
+
+template <typename Interface>
+HRESULT STDMETHODCALLTYPE FaceQueryInterface(Interface* self, REFIID iid, void** object)
+{
+    return BrowserObject::FromInterface(self)->QueryInterface(iid, object);
+}
+
+template <typename Interface>
+ULONG STDMETHODCALLTYPE FaceAddRef(Interface* self)
+{
+    return BrowserObject::FromInterface(self)->AddRef();
+}
+
+template <typename Interface>
+ULONG STDMETHODCALLTYPE FaceRelease(Interface* self)
+{
+    return BrowserObject::FromInterface(self)->Release();
+}
+
+// A table whose slots all fail, apart from the three IUnknown methods.
+template <typename Table, typename Interface>
+Table FailingTable()
+{
+    static_assert(sizeof(Table) / sizeof(void*) <= kMaxSlots, "table larger than the failing slots");
+    Table table;
+    Slot* slots = reinterpret_cast<Slot*>(&table);
+    for (size_t i = 0; i < sizeof(Table) / sizeof(void*); ++i) slots[i] = kUnexpected[i];
+    table.QueryInterface = &FaceQueryInterface<Interface>;
+    table.AddRef = &FaceAddRef<Interface>;
+    table.Release = &FaceRelease<Interface>;
+    return table;
+}
+
+template <typename T>
+T* Self(void* face)
+{
+    return static_cast<T*>(BrowserObject::FromInterface(face));
+}
+
+std::wstring TextOf(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
+
+HRESULT CopyText(const std::wstring& text, BSTR* out)
+{
+    if (!out) return E_POINTER;
+    *out = SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+// Hands out interface index of object with a new reference.
+template <typename Interface>
+HRESULT GiveFace(BrowserObject* object, size_t index, Interface** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!object) return S_OK;
+    object->AddRef();
+    *out = static_cast<Interface*>(object->Face(index));
+    return S_OK;
+}
+
+}  // namespace
+
+// The interface tables and the functions in them.
+struct BrowserTables {
+    // --- script function ---------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE FunctionInvoke(IDispatch* self, DISPID id, REFIID, LCID locale, WORD flags,
+                                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*)
+    {
+        auto* function = Self<BrowserScriptFunction>(self);
+        HRESULT hr = function->Begin(L"Invoke");
+        if (FAILED(hr)) return hr;
+        if (id != DISPID_VALUE || !(flags & DISPATCH_METHOD)) {
+            ADD_FAILURE() << "script function invoked with id " << id << " and flags " << flags;
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        BrowserScriptFunction::Invocation call{locale, {}};
+        if (params && params->cArgs > 0 && !params->rgvarg) return E_INVALIDARG;
+        for (UINT i = params ? params->cArgs : 0; i > 0; --i) call.arguments.push_back(DescribeVariant(params->rgvarg[i - 1]));
+        function->invocations.push_back(std::move(call));
+        ScriptAnswer answer;
+        if (!function->answers.empty()) {
+            answer = function->answers.front();
+            function->answers.pop_front();
+        }
+        if (FAILED(answer.hr)) return answer.hr;
+        if (!result) return S_OK;
+        VariantInit(result);
+        switch (answer.value.type) {
+        case VT_BOOL:
+            V_VT(result) = VT_BOOL;
+            V_BOOL(result) = answer.value.text == L"true" ? VARIANT_TRUE : VARIANT_FALSE;
+            break;
+        case VT_BSTR:
+            V_VT(result) = VT_BSTR;
+            return CopyText(answer.value.text, &V_BSTR(result));
+        case VT_I4:
+            V_VT(result) = VT_I4;
+            V_I4(result) = _wtoi(answer.value.text.c_str());
+            break;
+        default:
+            break;
+        }
+        return S_OK;
+    }
+
+    static const IDispatchVtbl& FunctionTable()
+    {
+        static const IDispatchVtbl table = [] {
+            auto t = FailingTable<IDispatchVtbl, IDispatch>();
+            t.Invoke = &FunctionInvoke;
+            return t;
+        }();
+        return table;
+    }
+
+    // --- style ---------------------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE StylePutVisibility(IHTMLStyle* self, BSTR value)
+    {
+        auto* style = Self<BrowserStyle>(self);
+        HRESULT hr = style->Begin(L"put_visibility", TextOf(value));
+        if (SUCCEEDED(hr)) style->visibility = TextOf(value);
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE StylePutPosition(IHTMLStyle2* self, BSTR value)
+    {
+        auto* style = Self<BrowserStyle>(self);
+        HRESULT hr = style->Begin(L"put_position", TextOf(value));
+        if (SUCCEEDED(hr)) style->position = TextOf(value);
+        return hr;
+    }
+
+    static const IHTMLStyleVtbl& StyleTable()
+    {
+        static const IHTMLStyleVtbl table = [] {
+            auto t = FailingTable<IHTMLStyleVtbl, IHTMLStyle>();
+            t.put_visibility = &StylePutVisibility;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLStyle2Vtbl& Style2Table()
+    {
+        static const IHTMLStyle2Vtbl table = [] {
+            auto t = FailingTable<IHTMLStyle2Vtbl, IHTMLStyle2>();
+            t.put_position = &StylePutPosition;
+            return t;
+        }();
+        return table;
+    }
+
+    // --- element ---------------------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE ElementGetInnerText(IHTMLElement* self, BSTR* out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"get_innerText");
+        return FAILED(hr) ? hr : CopyText(element->innerText, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementPutInnerText(IHTMLElement* self, BSTR text)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"put_innerText", TextOf(text));
+        if (SUCCEEDED(hr)) element->innerText = TextOf(text);
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementPutInnerHtml(IHTMLElement* self, BSTR html)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"put_innerHTML", TextOf(html));
+        if (SUCCEEDED(hr)) element->innerHTML = TextOf(html);
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementGetStyle(IHTMLElement* self, IHTMLStyle** out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"get_style");
+        return FAILED(hr) ? hr : GiveFace(element->Style().get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementFocus(IHTMLElement2* self)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"focus");
+        if (SUCCEEDED(hr)) ++element->focusCount;
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE NodeAppendChild(IHTMLDOMNode* self, IHTMLDOMNode* child, IHTMLDOMNode** out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        if (out) *out = nullptr;
+        HRESULT hr = element->Begin(L"appendChild");
+        if (FAILED(hr)) return hr;
+        if (!child || child->lpVtbl != &NodeTable()) {
+            ADD_FAILURE() << "appendChild of a node that is not a BrowserElement";
+            return E_INVALIDARG;
+        }
+        auto* appended = Self<BrowserElement>(child);
+        appended->AddRef();
+        element->children.push_back(BrowserPtr<BrowserElement>::Adopt(appended));
+        return GiveFace(appended, kNodeFace, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE FormSubmit(IHTMLFormElement* self)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"submit");
+        if (SUCCEEDED(hr)) ++element->submitCount;
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE HiddenGetValue(IHTMLInputHiddenElement* self, BSTR* out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"get_value");
+        return FAILED(hr) ? hr : CopyText(element->value, out);
+    }
+
+    static const IHTMLElementVtbl& ElementTable()
+    {
+        static const IHTMLElementVtbl table = [] {
+            auto t = FailingTable<IHTMLElementVtbl, IHTMLElement>();
+            t.get_innerText = &ElementGetInnerText;
+            t.put_innerText = &ElementPutInnerText;
+            t.put_innerHTML = &ElementPutInnerHtml;
+            t.get_style = &ElementGetStyle;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLElement2Vtbl& Element2Table()
+    {
+        static const IHTMLElement2Vtbl table = [] {
+            auto t = FailingTable<IHTMLElement2Vtbl, IHTMLElement2>();
+            t.focus = &ElementFocus;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLDOMNodeVtbl& NodeTable()
+    {
+        static const IHTMLDOMNodeVtbl table = [] {
+            auto t = FailingTable<IHTMLDOMNodeVtbl, IHTMLDOMNode>();
+            t.appendChild = &NodeAppendChild;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLFormElementVtbl& FormTable()
+    {
+        static const IHTMLFormElementVtbl table = [] {
+            auto t = FailingTable<IHTMLFormElementVtbl, IHTMLFormElement>();
+            t.submit = &FormSubmit;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLInputHiddenElementVtbl& HiddenTable()
+    {
+        static const IHTMLInputHiddenElementVtbl table = [] {
+            auto t = FailingTable<IHTMLInputHiddenElementVtbl, IHTMLInputHiddenElement>();
+            t.get_value = &HiddenGetValue;
+            return t;
+        }();
+        return table;
+    }
+
+    static const size_t kNodeFace = 2;
+
+    // --- document ----------------------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE DocumentGetParentWindow(IHTMLDocument2* self, IHTMLWindow2** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"get_parentWindow");
+        if (FAILED(hr)) return hr;
+        if (!document->window_) {
+            if (out) *out = nullptr;
+            return E_FAIL;
+        }
+        return GiveFace(document->window_, 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentGetBody(IHTMLDocument2* self, IHTMLElement** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"get_body");
+        return FAILED(hr) ? hr : GiveFace(document->body.get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentCreateElement(IHTMLDocument2* self, BSTR tag, IHTMLElement** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"createElement", TextOf(tag));
+        if (FAILED(hr)) return hr;
+        auto element = BrowserElement::Create(TextOf(tag));
+        document->created.push_back(element);
+        return GiveFace(element.get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentGetElementById(IHTMLDocument3* self, BSTR id, IHTMLElement** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"getElementById", TextOf(id));
+        // A missing element is a success with no element, as in the browser.
+        return FAILED(hr) ? hr : GiveFace(document->FindById(TextOf(id)), 0, out);
+    }
+
+    static const IHTMLDocument2Vtbl& DocumentTable()
+    {
+        static const IHTMLDocument2Vtbl table = [] {
+            auto t = FailingTable<IHTMLDocument2Vtbl, IHTMLDocument2>();
+            t.get_parentWindow = &DocumentGetParentWindow;
+            t.get_body = &DocumentGetBody;
+            t.createElement = &DocumentCreateElement;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLDocument3Vtbl& Document3Table()
+    {
+        static const IHTMLDocument3Vtbl table = [] {
+            auto t = FailingTable<IHTMLDocument3Vtbl, IHTMLDocument3>();
+            t.getElementById = &DocumentGetElementById;
+            return t;
+        }();
+        return table;
+    }
+
+    // --- window ----------------------------------------------------------------------------
+    static const DISPID kFirstFunctionId = 1000;
+
+    static HRESULT STDMETHODCALLTYPE WindowGetIDsOfNames(IHTMLWindow2* self, REFIID, LPOLESTR* names, UINT count,
+                                                         LCID locale, DISPID* ids)
+    {
+        auto* window = Self<BrowserWindow>(self);
+        if (!names || !ids || count != 1) {
+            ADD_FAILURE() << "window name look-up with " << count << " names";
+            return E_INVALIDARG;
+        }
+        std::wstring name = names[0] ? names[0] : L"";
+        HRESULT hr = window->Begin(L"GetIDsOfNames", name);
+        if (FAILED(hr)) return hr;
+        window->lookupLocales.push_back(locale);
+        for (size_t i = 0; i < window->functions_.size(); ++i) {
+            if (window->functions_[i].first == name) {
+                ids[0] = kFirstFunctionId + static_cast<DISPID>(i);
+                return S_OK;
+            }
+        }
+        ids[0] = DISPID_UNKNOWN;
+        return DISP_E_UNKNOWNNAME;
+    }
+
+    static HRESULT STDMETHODCALLTYPE WindowInvoke(IHTMLWindow2* self, DISPID id, REFIID, LCID, WORD flags,
+                                                  DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*)
+    {
+        auto* window = Self<BrowserWindow>(self);
+        HRESULT hr = window->Begin(L"Invoke");
+        if (FAILED(hr)) return hr;
+        const size_t index = static_cast<size_t>(id - kFirstFunctionId);
+        if (id < kFirstFunctionId || index >= window->functions_.size() || !(flags & DISPATCH_PROPERTYGET) ||
+            !result) {
+            ADD_FAILURE() << "window invoked with id " << id << " and flags " << flags;
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        VariantInit(result);
+        V_VT(result) = VT_DISPATCH;
+        IDispatch* function = nullptr;
+        GiveFace(window->functions_[index].second.get(), 0, &function);
+        V_DISPATCH(result) = function;
+        return S_OK;
+    }
+
+    static HRESULT STDMETHODCALLTYPE WindowNavigate(IHTMLWindow2* self, BSTR url)
+    {
+        return Self<BrowserWindow>(self)->Begin(L"navigate", TextOf(url));
+    }
+
+    static HRESULT STDMETHODCALLTYPE WindowGetDocument(IHTMLWindow2* self, IHTMLDocument2** out)
+    {
+        auto* window = Self<BrowserWindow>(self);
+        HRESULT hr = window->Begin(L"get_document");
+        return FAILED(hr) ? hr : GiveFace(window->document.get(), 0, out);
+    }
+
+    static const IHTMLWindow2Vtbl& WindowTable()
+    {
+        static const IHTMLWindow2Vtbl table = [] {
+            auto t = FailingTable<IHTMLWindow2Vtbl, IHTMLWindow2>();
+            t.GetIDsOfNames = &WindowGetIDsOfNames;
+            t.Invoke = &WindowInvoke;
+            t.navigate = &WindowNavigate;
+            t.get_document = &WindowGetDocument;
+            return t;
+        }();
+        return table;
+    }
+
+    // --- browser ---------------------------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE BrowserNavigate(IWebBrowser2* self, BSTR url, VARIANT* flags, VARIANT* frame,
+                                                     VARIANT* postData, VARIANT* headers)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        HRESULT hr = browser->Begin(L"Navigate", TextOf(url));
+        if (FAILED(hr)) return hr;
+        BrowserWebBrowser::Navigation navigation;
+        navigation.url = TextOf(url);
+        if (flags) navigation.flags = DescribeVariant(*flags);
+        if (frame) navigation.targetFrame = DescribeVariant(*frame);
+        if (headers) navigation.headers = DescribeVariant(*headers);
+        if (postData) {
+            navigation.postDataType = V_VT(postData);
+            if (V_VT(postData) == (VT_ARRAY | VT_UI1) && V_ARRAY(postData)) {
+                SAFEARRAY* array = V_ARRAY(postData);
+                void* bytes = nullptr;
+                if (SUCCEEDED(SafeArrayAccessData(array, &bytes))) {
+                    navigation.postData.assign(static_cast<const char*>(bytes), array->rgsabound[0].cElements);
+                    SafeArrayUnaccessData(array);
+                }
+            }
+        }
+        browser->navigations.push_back(std::move(navigation));
+        return S_OK;
+    }
+
+    static HRESULT STDMETHODCALLTYPE BrowserPutVisible(IWebBrowser2* self, VARIANT_BOOL visible)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        HRESULT hr = browser->Begin(L"put_Visible", visible ? L"true" : L"false");
+        if (SUCCEEDED(hr)) browser->visible = visible != VARIANT_FALSE;
+        return hr;
+    }
+
+    static const IWebBrowser2Vtbl& BrowserTable()
+    {
+        static const IWebBrowser2Vtbl table = [] {
+            auto t = FailingTable<IWebBrowser2Vtbl, IWebBrowser2>();
+            t.Navigate = &BrowserNavigate;
+            t.put_Visible = &BrowserPutVisible;
+            return t;
+        }();
+        return table;
+    }
+};
+
+// --- BrowserObject ------------------------------------------------------------------------
+
+BrowserObject::BrowserObject(const char* kind) : kind_(kind) {}
+
+ULONG BrowserObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+ULONG BrowserObject::Release()
+{
+    const LONG left = InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT BrowserObject::QueryInterface(const IID& iid, void** object)
+{
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    size_t face = kMaxFaces;
+    // IUnknown and IDispatch are the first interface: the object's identity.
+    if (!interfaces_.empty() && (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch)))
+        face = interfaces_.front().second;
+    for (const auto& entry : interfaces_)
+        if (IsEqualIID(iid, entry.first)) face = entry.second;
+    if (face == kMaxFaces) return E_NOINTERFACE;
+    AddRef();
+    *object = &faces_[face];
+    return S_OK;
+}
+
+void BrowserObject::AddFace(const IID& iid, size_t index, const void* table, const char* name)
+{
+    faces_[index].table = table;
+    faces_[index].owner = this;
+    faces_[index].name = name;
+    interfaces_.emplace_back(iid, index);
+}
+
+size_t BrowserObject::CallCount(const std::wstring& method) const
+{
+    size_t count = 0;
+    for (const std::wstring& call : calls)
+        if (call == method || call.compare(0, method.size() + 1, method + L" ") == 0) ++count;
+    return count;
+}
+
+void BrowserObject::FailCall(const std::wstring& method, HRESULT hr)
+{
+    if (SUCCEEDED(hr))
+        failures_.erase(method);
+    else
+        failures_[method] = hr;
+}
+
+HRESULT BrowserObject::Begin(const std::wstring& method, const std::wstring& argument)
+{
+    calls.push_back(argument.empty() ? method : method + L" " + argument);
+    auto failure = failures_.find(method);
+    return failure == failures_.end() ? S_OK : failure->second;
+}
+
+// --- the doubles ---------------------------------------------------------------------------
+
+BrowserScriptFunction::BrowserScriptFunction() : BrowserObject("BrowserScriptFunction")
+{
+    AddFace(IID_IDispatch, 0, &BrowserTables::FunctionTable(), "IDispatch");
+}
+
+BrowserPtr<BrowserScriptFunction> BrowserScriptFunction::Create()
+{
+    return BrowserPtr<BrowserScriptFunction>::Adopt(new BrowserScriptFunction());
+}
+
+BrowserStyle::BrowserStyle() : BrowserObject("BrowserStyle")
+{
+    AddFace(IID_IHTMLStyle, 0, &BrowserTables::StyleTable(), "IHTMLStyle");
+    AddFace(IID_IHTMLStyle2, 1, &BrowserTables::Style2Table(), "IHTMLStyle2");
+}
+
+BrowserPtr<BrowserStyle> BrowserStyle::Create() { return BrowserPtr<BrowserStyle>::Adopt(new BrowserStyle()); }
+
+BrowserElement::BrowserElement(const std::wstring& tag_, Type type_)
+    : BrowserObject("BrowserElement"), tag(tag_), type(type_)
+{
+    AddFace(IID_IHTMLElement, 0, &BrowserTables::ElementTable(), "IHTMLElement");
+    AddFace(IID_IHTMLElement2, 1, &BrowserTables::Element2Table(), "IHTMLElement2");
+    AddFace(IID_IHTMLDOMNode, BrowserTables::kNodeFace, &BrowserTables::NodeTable(), "IHTMLDOMNode");
+    if (type == Type::Form) AddFace(IID_IHTMLFormElement, 3, &BrowserTables::FormTable(), "IHTMLFormElement");
+    if (type == Type::HiddenInput)
+        AddFace(IID_IHTMLInputHiddenElement, 4, &BrowserTables::HiddenTable(), "IHTMLInputHiddenElement");
+}
+
+BrowserPtr<BrowserElement> BrowserElement::Create(const std::wstring& tag, Type type)
+{
+    return BrowserPtr<BrowserElement>::Adopt(new BrowserElement(tag, type));
+}
+
+BrowserPtr<BrowserStyle> BrowserElement::Style()
+{
+    if (!style_) style_ = BrowserStyle::Create();
+    return style_;
+}
+
+BrowserDocument::BrowserDocument() : BrowserObject("BrowserDocument"), body(BrowserElement::Create(L"body"))
+{
+    AddFace(IID_IHTMLDocument2, 0, &BrowserTables::DocumentTable(), "IHTMLDocument2");
+    AddFace(IID_IHTMLDocument3, 1, &BrowserTables::Document3Table(), "IHTMLDocument3");
+}
+
+BrowserPtr<BrowserDocument> BrowserDocument::Create()
+{
+    return BrowserPtr<BrowserDocument>::Adopt(new BrowserDocument());
+}
+
+namespace {
+
+BrowserElement* FindIn(const std::vector<BrowserPtr<BrowserElement>>& elements, const std::wstring& id)
+{
+    for (const auto& element : elements) {
+        if (element->id == id) return element.get();
+        if (BrowserElement* found = FindIn(element->children, id)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+BrowserElement* BrowserDocument::FindById(const std::wstring& id) const
+{
+    if (id.empty()) return nullptr;
+    if (BrowserElement* found = FindIn({body}, id)) return found;
+    return FindIn(elements_, id);
+}
+
+BrowserWindow::BrowserWindow() : BrowserObject("BrowserWindow")
+{
+    AddFace(IID_IHTMLWindow2, 0, &BrowserTables::WindowTable(), "IHTMLWindow2");
+}
+
+BrowserPtr<BrowserWindow> BrowserWindow::Create() { return BrowserPtr<BrowserWindow>::Adopt(new BrowserWindow()); }
+
+BrowserPtr<BrowserScriptFunction> BrowserWindow::AddFunction(const std::wstring& name)
+{
+    auto function = BrowserScriptFunction::Create();
+    functions_.emplace_back(name, function);
+    return function;
+}
+
+BrowserPage BrowserPage::Create()
+{
+    BrowserPage page{BrowserWindow::Create(), BrowserDocument::Create()};
+    page.window->document = page.document;
+    page.document->SetWindow(page.window.get());
+    return page;
+}
+
+BrowserWebBrowser::BrowserWebBrowser() : BrowserObject("BrowserWebBrowser")
+{
+    AddFace(IID_IWebBrowser2, 0, &BrowserTables::BrowserTable(), "IWebBrowser2");
+}
+
+BrowserPtr<BrowserWebBrowser> BrowserWebBrowser::Create()
+{
+    return BrowserPtr<BrowserWebBrowser>::Adopt(new BrowserWebBrowser());
+}
+
+ScriptValue DescribeVariant(const VARIANT& value)
+{
+    ScriptValue described{V_VT(&value), {}};
+    switch (V_VT(&value)) {
+    case VT_BSTR: described.text = TextOf(V_BSTR(&value)); break;
+    case VT_BOOL: described.text = V_BOOL(&value) ? L"true" : L"false"; break;
+    case VT_I4: described.text = std::to_wstring(V_I4(&value)); break;
+    case VT_UI4: described.text = std::to_wstring(V_UI4(&value)); break;
+    case VT_I8: described.text = std::to_wstring(V_I8(&value)); break;
+    case VT_UNKNOWN: described.text = V_UNKNOWN(&value) ? L"<object>" : L"<null>"; break;
+    case VT_DISPATCH: described.text = V_DISPATCH(&value) ? L"<object>" : L"<null>"; break;
+    default: break;
+    }
+    return described;
+}
+
+}  // namespace vptest

@@ -1,0 +1,283 @@
+// Test doubles of the browser objects the product talks to: page elements
+// (text fields, forms, the hidden cookie input), styles, documents, windows
+// with their script functions, and the browser itself. Each records the calls
+// it gets, answers with what the test scripted, and fails the test on any
+// call of its interfaces that it does not implement.
+//
+//   auto page = vptest::BrowserPage::Create();
+//   auto done = page.window->AddFunction(L"uploadComplete");
+//   ... code under test gets Query<IHTMLDocument2>(*page.document) ...
+//   EXPECT_EQ(1u, done->invocations.size());
+//
+// The objects are plain C++ objects that carry their own COM interface
+// tables; the implementation builds those tables from the C declarations of
+// the interfaces, so this header states no interface types except in the
+// helpers at its end.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vptest {
+
+class BrowserObject;
+
+// One COM interface of a double: its function table and its object.
+struct BrowserFace {
+    const void* table = nullptr;
+    BrowserObject* owner = nullptr;
+    const char* name = "";
+};
+
+// Owning reference to a double; the interfaces handed out hold their own.
+template <typename T>
+class BrowserPtr {
+public:
+    BrowserPtr() = default;
+    // Takes over the reference of a new object.
+    static BrowserPtr Adopt(T* object)
+    {
+        BrowserPtr p;
+        p.object_ = object;
+        return p;
+    }
+    BrowserPtr(const BrowserPtr& other) : object_(other.object_)
+    {
+        if (object_) object_->AddRef();
+    }
+    BrowserPtr& operator=(BrowserPtr other)
+    {
+        std::swap(object_, other.object_);
+        return *this;
+    }
+    ~BrowserPtr()
+    {
+        if (object_) object_->Release();
+    }
+    T* operator->() const { return object_; }
+    T& operator*() const { return *object_; }
+    T* get() const { return object_; }
+    explicit operator bool() const { return object_ != nullptr; }
+
+private:
+    T* object_ = nullptr;
+};
+
+// Reference count, interface table, call record and scripted failures.
+class BrowserObject {
+public:
+    BrowserObject(const BrowserObject&) = delete;
+    BrowserObject& operator=(const BrowserObject&) = delete;
+
+    ULONG AddRef();
+    ULONG Release();
+    // QueryInterface over the double's interfaces; E_NOINTERFACE (not a
+    // failure) for everything else, as COM asks for many optional interfaces.
+    HRESULT QueryInterface(const IID& iid, void** object);
+    ULONG References() const { return references_; }
+    const char* Kind() const { return kind_; }
+
+    // Every implemented call, in order: its name and, where it has one, a
+    // blank and its text argument ("put_innerText some text").
+    std::vector<std::wstring> calls;
+    // Number of recorded calls whose name is method.
+    size_t CallCount(const std::wstring& method) const;
+
+    // Scripts the answer of method: it still records the call, then returns hr
+    // without doing anything else. Stays until changed; S_OK clears it.
+    void FailCall(const std::wstring& method, HRESULT hr);
+
+    // For the implementation: records a call and returns its scripted answer.
+    HRESULT Begin(const std::wstring& method, const std::wstring& argument = std::wstring());
+    // For the implementation: the double behind one of its interface pointers.
+    static BrowserObject* FromInterface(void* face) { return static_cast<BrowserFace*>(face)->owner; }
+    void* Face(size_t index) { return &faces_[index]; }
+
+protected:
+    explicit BrowserObject(const char* kind);
+    virtual ~BrowserObject() = default;
+    // Declares interface iid as the face at index with the given table.
+    void AddFace(const IID& iid, size_t index, const void* table, const char* name);
+
+private:
+    static const size_t kMaxFaces = 6;
+    BrowserFace faces_[kMaxFaces];
+    std::vector<std::pair<IID, size_t>> interfaces_;
+    std::map<std::wstring, HRESULT> failures_;
+    LONG references_ = 1;
+    const char* kind_;
+};
+
+// A script value as the doubles see it: its type and a text form (texts as
+// they are, numbers in decimal, booleans "true"/"false", objects "<object>"
+// or "<null>").
+struct ScriptValue {
+    VARTYPE type = VT_EMPTY;
+    std::wstring text;
+    bool operator==(const ScriptValue& other) const { return type == other.type && text == other.text; }
+};
+
+// What a script function answers one call with.
+struct ScriptAnswer {
+    HRESULT hr = S_OK;
+    ScriptValue value;  // VT_EMPTY, VT_BOOL ("true"/"false"), VT_BSTR or VT_I4
+    static ScriptAnswer Bool(bool value) { return {S_OK, {VT_BOOL, value ? L"true" : L"false"}}; }
+    static ScriptAnswer Text(const std::wstring& text) { return {S_OK, {VT_BSTR, text}}; }
+    static ScriptAnswer Failure(HRESULT hr) { return {hr, {}}; }
+};
+
+// A page script function: a dispatch object whose default member is called
+// as a method.
+class BrowserScriptFunction : public BrowserObject {
+public:
+    static BrowserPtr<BrowserScriptFunction> Create();
+
+    struct Invocation {
+        LCID locale;
+        std::vector<ScriptValue> arguments;  // in script order
+    };
+    std::vector<Invocation> invocations;
+    // Answers of the next calls, in order; without one a call answers S_OK
+    // and an empty value, as a script function without return does.
+    std::deque<ScriptAnswer> answers;
+
+private:
+    BrowserScriptFunction();
+    friend struct BrowserTables;
+};
+
+class BrowserStyle : public BrowserObject {
+public:
+    static BrowserPtr<BrowserStyle> Create();
+    std::wstring visibility;
+    std::wstring position;
+
+private:
+    BrowserStyle();
+    friend struct BrowserTables;
+};
+
+// A page element. Every element is an IHTMLElement, IHTMLElement2 and
+// IHTMLDOMNode; a form is also an IHTMLFormElement and a hidden input an
+// IHTMLInputHiddenElement.
+class BrowserElement : public BrowserObject {
+public:
+    enum class Type { Plain, Form, HiddenInput };
+    static BrowserPtr<BrowserElement> Create(const std::wstring& tag, Type type = Type::Plain);
+
+    const std::wstring tag;
+    const Type type;
+    std::wstring id;
+    std::wstring innerText;
+    std::wstring innerHTML;
+    std::wstring value;  // of a hidden input
+    int focusCount = 0;
+    int submitCount = 0;
+    std::vector<BrowserPtr<BrowserElement>> children;  // appended with appendChild
+    BrowserPtr<BrowserStyle> Style();
+
+private:
+    BrowserElement(const std::wstring& tag, Type type);
+    BrowserPtr<BrowserStyle> style_;
+    friend struct BrowserTables;
+};
+
+class BrowserWindow;
+
+// A document (IHTMLDocument2, IHTMLDocument3) with a body element.
+class BrowserDocument : public BrowserObject {
+public:
+    static BrowserPtr<BrowserDocument> Create();
+
+    BrowserPtr<BrowserElement> body;
+    // Elements created through createElement, in order.
+    std::vector<BrowserPtr<BrowserElement>> created;
+    // Found by getElementById (besides the body and what was appended to it).
+    void AddElement(const BrowserPtr<BrowserElement>& element) { elements_.push_back(element); }
+    // The window answered by get_parentWindow (none: E_FAIL).
+    void SetWindow(BrowserWindow* window) { window_ = window; }
+
+private:
+    BrowserDocument();
+    BrowserElement* FindById(const std::wstring& id) const;
+    std::vector<BrowserPtr<BrowserElement>> elements_;
+    BrowserWindow* window_ = nullptr;  // not owned: the window holds the document
+    friend struct BrowserTables;
+};
+
+// A page window (IHTMLWindow2) that is also the page's script object: a
+// script function is found by name as a property whose value is the
+// function object.
+class BrowserWindow : public BrowserObject {
+public:
+    static BrowserPtr<BrowserWindow> Create();
+
+    BrowserPtr<BrowserScriptFunction> AddFunction(const std::wstring& name);
+    // Locales of the name look-ups, in order.
+    std::vector<LCID> lookupLocales;
+    BrowserPtr<BrowserDocument> document;
+
+private:
+    BrowserWindow();
+    std::vector<std::pair<std::wstring, BrowserPtr<BrowserScriptFunction>>> functions_;
+    friend struct BrowserTables;
+};
+
+// A window and its document, each knowing the other.
+struct BrowserPage {
+    BrowserPtr<BrowserWindow> window;
+    BrowserPtr<BrowserDocument> document;
+    static BrowserPage Create();
+};
+
+// The browser (IWebBrowser2).
+class BrowserWebBrowser : public BrowserObject {
+public:
+    static BrowserPtr<BrowserWebBrowser> Create();
+
+    struct Navigation {
+        std::wstring url;
+        ScriptValue flags, targetFrame, headers;
+        VARTYPE postDataType = VT_EMPTY;
+        std::string postData;  // the bytes of a VT_ARRAY | VT_UI1 post data
+    };
+    std::vector<Navigation> navigations;
+    bool visible = false;
+
+private:
+    BrowserWebBrowser();
+    friend struct BrowserTables;
+};
+
+// Text form of a VARIANT, as the doubles record it.
+ScriptValue DescribeVariant(const VARIANT& value);
+
+}  // namespace vptest
+
+#ifndef CINTERFACE
+#include <wrl/client.h>
+
+namespace vptest {
+
+// Interface I of a double, with its own reference (null when it has none).
+template <typename I>
+Microsoft::WRL::ComPtr<I> Query(BrowserObject& object)
+{
+    Microsoft::WRL::ComPtr<I> result;
+    object.QueryInterface(__uuidof(I), reinterpret_cast<void**>(result.GetAddressOf()));
+    return result;
+}
+
+template <typename I, typename T>
+Microsoft::WRL::ComPtr<I> Query(const BrowserPtr<T>& object)
+{
+    return Query<I>(*object);
+}
+
+}  // namespace vptest
+#endif
