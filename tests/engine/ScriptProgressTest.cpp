@@ -1,185 +1,65 @@
 // The page-script progress display and the page's upload parameters, against
-// a window script object whose named functions record their calls and answer
-// as each test scripts them.
+// the browser doubles: a page window whose named functions record their calls
+// and answer as each test scripts them, a document and its hidden input.
 #include <windows.h>
-#include <oleauto.h>
+#include <mshtml.h>
 #include <wrl/client.h>
 
-#include <deque>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "common/ComObject.h"
 #include "common/LogWriter.h"
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
+#include "engine/JSUploadParams.h"
 #include "engine/ScriptProgress.h"
+#include "support/BrowserDoubles.h"
 #include "support/EngineFakes.h"
 #include "support/TempFolder.h"
 
-using Microsoft::WRL::ComPtr;
+using vptest::BrowserPtr;
+using vptest::BrowserScriptFunction;
+using vptest::ScriptAnswer;
 
 namespace {
 
 using Args = std::vector<std::string>;
 
-// "I4:2", "UI4:16250", "BSTR:text", "BOOL:true", "UNKNOWN:object"/"UNKNOWN:null".
-std::string Describe(const VARIANT& value)
+// The arguments of each call as "UI4:16250", "BSTR:text", "BOOL:true",
+// "UNKNOWN:<object>"; every call must use the system locale.
+std::vector<Args> Calls(const BrowserPtr<BrowserScriptFunction>& function)
 {
-    switch (V_VT(&value)) {
-    case VT_I4: return "I4:" + std::to_string(V_I4(&value));
-    case VT_UI4: return "UI4:" + std::to_string(V_UI4(&value));
-    case VT_BOOL: return V_BOOL(&value) == VARIANT_TRUE ? "BOOL:true" : "BOOL:false";
-    case VT_UNKNOWN: return V_UNKNOWN(&value) ? "UNKNOWN:object" : "UNKNOWN:null";
-    case VT_BSTR: {
-        std::string text;
-        for (const wchar_t* c = V_BSTR(&value); c && *c; ++c) text += static_cast<char>(*c);
-        return "BSTR:" + text;
+    std::vector<Args> calls;
+    for (const auto& invocation : function->invocations) {
+        EXPECT_EQ(2048u, invocation.locale);
+        Args args;
+        for (const auto& value : invocation.arguments) {
+            const char* type = value.type == VT_I4        ? "I4:"
+                               : value.type == VT_UI4     ? "UI4:"
+                               : value.type == VT_BSTR    ? "BSTR:"
+                               : value.type == VT_BOOL    ? "BOOL:"
+                               : value.type == VT_UNKNOWN ? "UNKNOWN:"
+                                                          : "OTHER:";
+            args.push_back(type + std::string(value.text.begin(), value.text.end()));
+        }
+        calls.push_back(args);
     }
-    default: return "VT:" + std::to_string(V_VT(&value));
-    }
+    return calls;
 }
 
-// A page function: records each call's arguments in script order and gives
-// the scripted answers in turn (after them: success without a value).
-class ScriptFunction : public ComObject<ScriptFunction, IDispatch> {
-public:
-    struct Answer {
-        HRESULT hr = S_OK;
-        VARTYPE type = VT_EMPTY;
-        bool flag = false;
-        std::wstring text;
-    };
-    static Answer Bool(bool value) { return {S_OK, VT_BOOL, value, L""}; }
-    static Answer Text(const wchar_t* value) { return {S_OK, VT_BSTR, false, value}; }
-    static Answer Number(LONG value) { return {S_OK, VT_I4, value != 0, std::to_wstring(value)}; }
-    static Answer Failure(HRESULT hr) { return {hr, VT_EMPTY, false, L""}; }
+ScriptAnswer Number(int value)
+{
+    return {S_OK, {VT_I4, std::to_wstring(value)}};
+}
 
-    std::vector<Args> calls;
-    std::deque<Answer> answers;
-
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        ADD_FAILURE() << "unexpected GetTypeInfoCount on a page function";
-        return count ? (*count = 0, S_OK) : E_POINTER;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override
-    {
-        ADD_FAILURE() << "unexpected GetTypeInfo on a page function";
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        ADD_FAILURE() << "a page function is called through its default member, not by name";
-        return DISP_E_UNKNOWNNAME;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO*, UINT*) override
-    {
-        EXPECT_EQ(DISPID_VALUE, id);
-        EXPECT_EQ(2048u, locale);
-        EXPECT_EQ(DISPATCH_METHOD, flags);
-        EXPECT_TRUE(params);
-        if (!params) return E_POINTER;
-        EXPECT_EQ(0u, params->cNamedArgs);
-        Args args;
-        for (UINT i = params->cArgs; i-- > 0;) args.push_back(Describe(params->rgvarg[i]));
-        calls.push_back(args);
-
-        Answer answer;
-        if (!answers.empty()) {
-            answer = answers.front();
-            answers.pop_front();
-        }
-        if (FAILED(answer.hr)) return answer.hr;
-        if (result) {
-            VariantInit(result);
-            V_VT(result) = answer.type;
-            if (answer.type == VT_BOOL) V_BOOL(result) = answer.flag ? VARIANT_TRUE : VARIANT_FALSE;
-            if (answer.type == VT_I4) V_I4(result) = std::stol(answer.text);
-            if (answer.type == VT_BSTR) V_BSTR(result) = SysAllocString(answer.text.c_str());
-        }
-        return S_OK;
-    }
-};
-
-// The page window's script object: its properties are the page functions.
-// A name can also be bound to a value that is not a function.
-class ScriptWindow : public ComObject<ScriptWindow, IDispatch> {
-public:
-    int lookups = 0;
-
-    ScriptFunction* Define(const std::wstring& name)
-    {
-        ComPtr<ScriptFunction> function = ScriptFunction::Make();
-        functions_[name] = function;
-        return function.Get();
-    }
-    // name answers a property get with a plain number.
-    void DefineNumber(const std::wstring& name) { functions_[name] = nullptr; }
-
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return count ? (*count = 0, S_OK) : E_POINTER; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override
-    {
-        ++lookups;
-        EXPECT_EQ(2048u, locale);
-        EXPECT_EQ(1u, count);
-        auto found = functions_.find(names[0]);
-        if (found == functions_.end()) {
-            ids[0] = DISPID_UNKNOWN;
-            return DISP_E_UNKNOWNNAME;
-        }
-        ids[0] = 1000 + static_cast<DISPID>(std::distance(functions_.begin(), found));
-        return S_OK;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO*, UINT*) override
-    {
-        EXPECT_EQ(2048u, locale);
-        EXPECT_EQ(DISPATCH_PROPERTYGET, flags) << "the window is only read";
-        EXPECT_TRUE(params && params->cArgs == 0);
-        if (!result || id < 1000 || id >= 1000 + static_cast<DISPID>(functions_.size())) return DISP_E_MEMBERNOTFOUND;
-        auto entry = std::next(functions_.begin(), id - 1000);
-        VariantInit(result);
-        if (!entry->second) {
-            V_VT(result) = VT_I4;
-            V_I4(result) = 42;
-            return S_OK;
-        }
-        V_VT(result) = VT_DISPATCH;
-        entry->second.CopyTo(&V_DISPATCH(result));
-        return S_OK;
-    }
-
-private:
-    std::map<std::wstring, ComPtr<ScriptFunction>> functions_;
-};
-
-// An object the uploader hands out as its dispatch object.
-class UploaderObject : public ComObject<UploaderObject, IDispatch> {
-public:
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override { return count ? (*count = 0, S_OK) : E_POINTER; }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-};
-
+// Hands out a dispatch object of its own as the uploader object.
 class DispatchingUploader : public vptest::FakeImageUploader {
 public:
-    ComPtr<UploaderObject> object = UploaderObject::Make();
-    IDispatch* GetDispatch() override
-    {
-        object->AddRef();
-        return object.Get();
-    }
+    BrowserPtr<BrowserScriptFunction> object = BrowserScriptFunction::Create();
+    IDispatch* GetDispatch() override { return vptest::Query<IDispatch>(object).Detach(); }
 };
 
 size_t Occurrences(const std::string& text, const std::string& what)
@@ -189,32 +69,31 @@ size_t Occurrences(const std::string& text, const std::string& what)
     return count;
 }
 
-ULONG References(IUnknown* object)
-{
-    object->AddRef();
-    return object->Release();
-}
-
 class ScriptProgressTest : public testing::Test {
 protected:
-    std::unique_ptr<IProgress> Make() { return std::unique_ptr<IProgress>(CreateScriptProgress(&uploader_, window_.Get())); }
+    std::unique_ptr<IProgress> Make()
+    {
+        return std::unique_ptr<IProgress>(
+            CreateScriptProgress(&uploader_, vptest::Query<IHTMLWindow2>(page_.window).Get()));
+    }
+    BrowserPtr<BrowserScriptFunction> Define(const wchar_t* name) { return page_.window->AddFunction(name); }
 
     DispatchingUploader uploader_;
-    ComPtr<ScriptWindow> window_ = ScriptWindow::Make();
+    vptest::BrowserPage page_ = vptest::BrowserPage::Create();
 };
 
 TEST_F(ScriptProgressTest, EveryReportReachesItsPageFunctionWithItsArgumentsInOrder)
 {
-    ScriptFunction* show = window_->Define(L"uploadShowProgress");
-    ScriptFunction* name = window_->Define(L"uploadSetItemName");
-    ScriptFunction* count = window_->Define(L"uploadSetItemCount");
-    ScriptFunction* change = window_->Define(L"uploadProgressChange");
-    ScriptFunction* size = window_->Define(L"uploadSetSize");
+    auto show = Define(L"uploadShowProgress");
+    auto name = Define(L"uploadSetItemName");
+    auto count = Define(L"uploadSetItemCount");
+    auto change = Define(L"uploadProgressChange");
+    auto size = Define(L"uploadSetSize");
     auto progress = Make();
     ASSERT_TRUE(progress);
 
     progress->Show(true);
-    EXPECT_EQ(1u, References(uploader_.object.Get())) << "the uploader object handed to the page is not leaked";
+    EXPECT_EQ(1u, uploader_.object->References()) << "the uploader object handed to the page is not leaked";
     progress->SetItemName(L"c:\\pictures\\beach.jpg");
     progress->SetItemCount(1, 3);
     progress->SetSize(1536);
@@ -225,15 +104,15 @@ TEST_F(ScriptProgressTest, EveryReportReachesItsPageFunctionWithItsArgumentsInOr
     progress->FinishStage();
     progress->Show(false);
 
-    EXPECT_EQ((std::vector<Args>{{"BOOL:true", "UNKNOWN:object"}, {"BOOL:false", "UNKNOWN:object"}}), show->calls);
-    EXPECT_EQ((std::vector<Args>{{"BSTR:c:\\pictures\\beach.jpg"}}), name->calls) << "the page gets the whole name";
-    EXPECT_EQ((std::vector<Args>{{"I4:2", "I4:3"}}), count->calls) << "items are counted from 1 for the page";
-    EXPECT_EQ((std::vector<Args>{{"BSTR:1.5 KB"}}), size->calls);
+    EXPECT_EQ((std::vector<Args>{{"BOOL:true", "UNKNOWN:<object>"}, {"BOOL:false", "UNKNOWN:<object>"}}), Calls(show));
+    EXPECT_EQ((std::vector<Args>{{"BSTR:c:\\pictures\\beach.jpg"}}), Calls(name)) << "the page gets the whole name";
+    EXPECT_EQ((std::vector<Args>{{"I4:2", "I4:3"}}), Calls(count)) << "items are counted from 1 for the page";
+    EXPECT_EQ((std::vector<Args>{{"BSTR:1.5 KB"}}), Calls(size));
     EXPECT_EQ((std::vector<Args>{{"UI4:12500", "UI4:30000"},
                                  {"UI4:15000", "UI4:30000"},
                                  {"UI4:16250", "UI4:30000"},
                                  {"UI4:20000", "UI4:30000"}}),
-              change->calls);
+              Calls(change));
     EXPECT_EQ(0, uploader_.cancelCalls);
     EXPECT_FALSE(progress->IsCanceled());
     EXPECT_EQ(nullptr, progress->GetWindow());
@@ -241,18 +120,18 @@ TEST_F(ScriptProgressTest, EveryReportReachesItsPageFunctionWithItsArgumentsInOr
 
 TEST_F(ScriptProgressTest, PositionsOutsideTheRangeAreNotReported)
 {
-    ScriptFunction* change = window_->Define(L"uploadProgressChange");
+    auto change = Define(L"uploadProgressChange");
     auto progress = Make();
     progress->SetProgress(0, 100);
     progress->SetProgress(100, 100);
     progress->SetProgress(50, 100);
-    EXPECT_EQ((std::vector<Args>{{"UI4:5000", "UI4:10000"}}), change->calls);
+    EXPECT_EQ((std::vector<Args>{{"UI4:5000", "UI4:10000"}}), Calls(change));
 }
 
 TEST_F(ScriptProgressTest, APageThatAnswersFalseCancelsTheUploadAtThatReport)
 {
-    ScriptFunction* change = window_->Define(L"uploadProgressChange");
-    change->answers = {ScriptFunction::Bool(true), ScriptFunction::Number(0), ScriptFunction::Bool(false)};
+    auto change = Define(L"uploadProgressChange");
+    change->answers = {ScriptAnswer::Bool(true), Number(0), ScriptAnswer::Bool(false)};
     auto progress = Make();
 
     progress->SetProgress(10, 100);
@@ -281,10 +160,10 @@ TEST_F(ScriptProgressTest, AFailingProgressReportCancelsAndIsNotCalledAgain)
     const size_t changeLinesBefore = Occurrences(vptest::ReadFileBytes(logPath), changeLine);
     const size_t nameLinesBefore = Occurrences(vptest::ReadFileBytes(logPath), nameLine);
 
-    ScriptFunction* change = window_->Define(L"uploadProgressChange");
-    ScriptFunction* name = window_->Define(L"uploadSetItemName");
-    change->answers = {ScriptFunction::Failure(DISP_E_EXCEPTION)};
-    name->answers = {ScriptFunction::Failure(E_FAIL)};
+    auto change = Define(L"uploadProgressChange");
+    auto name = Define(L"uploadSetItemName");
+    change->answers = {ScriptAnswer::Failure(DISP_E_EXCEPTION)};
+    name->answers = {ScriptAnswer::Failure(E_FAIL)};
     auto progress = Make();
 
     progress->FinishStage();
@@ -292,12 +171,12 @@ TEST_F(ScriptProgressTest, AFailingProgressReportCancelsAndIsNotCalledAgain)
     EXPECT_TRUE(progress->IsCanceled());
     progress->SetProgress(1, 2);
     progress->FinishStage();
-    EXPECT_EQ(1u, change->calls.size()) << "a failed function is forgotten";
+    EXPECT_EQ(1u, change->invocations.size()) << "a failed function is forgotten";
     EXPECT_EQ(1, uploader_.cancelCalls);
 
     progress->SetItemName(L"a.jpg");
     progress->SetItemName(L"b.jpg");
-    EXPECT_EQ(1u, name->calls.size());
+    EXPECT_EQ(1u, name->invocations.size());
     EXPECT_EQ(1, uploader_.cancelCalls) << "only progress reports cancel";
 
     const std::string log = vptest::ReadFileBytes(logPath);
@@ -307,9 +186,9 @@ TEST_F(ScriptProgressTest, AFailingProgressReportCancelsAndIsNotCalledAgain)
 
 TEST_F(ScriptProgressTest, ThePagesAnswerToAQuestionIsYesNoOrCancel)
 {
-    ScriptFunction* ask = window_->Define(L"uploadShowError");
-    ask->answers = {ScriptFunction::Text(L"YES"), ScriptFunction::Text(L"no"), ScriptFunction::Text(L"yes please"),
-                    ScriptFunction::Number(6), ScriptFunction::Bool(true), ScriptFunction::Failure(E_FAIL)};
+    auto ask = Define(L"uploadShowError");
+    ask->answers = {ScriptAnswer::Text(L"YES"), ScriptAnswer::Text(L"no"), ScriptAnswer::Text(L"yes please"),
+                    Number(6), ScriptAnswer::Bool(true), ScriptAnswer::Failure(E_FAIL)};
     auto progress = Make();
 
     EXPECT_EQ(IDYES, progress->ShowError(L"Retry?", L"Upload error...", MB_YESNOCANCEL, L"server said no"));
@@ -320,19 +199,20 @@ TEST_F(ScriptProgressTest, ThePagesAnswerToAQuestionIsYesNoOrCancel)
     EXPECT_EQ(IDCANCEL, progress->ShowError(L"Retry?", nullptr, 0, nullptr)) << "a failing call";
     EXPECT_EQ(IDCANCEL, progress->ShowError(L"Retry?", nullptr, 0, nullptr)) << "and then no function";
 
-    ASSERT_EQ(6u, ask->calls.size());
-    EXPECT_EQ((Args{"BSTR:Retry?", "BSTR:server said no"}), ask->calls[0]) << "caption and flags stay here";
-    EXPECT_EQ((Args{"BSTR:Retry?", "BSTR:"}), ask->calls[1]);
+    const auto calls = Calls(ask);
+    ASSERT_EQ(6u, calls.size());
+    EXPECT_EQ((Args{"BSTR:Retry?", "BSTR:server said no"}), calls[0]) << "caption and flags stay here";
+    EXPECT_EQ((Args{"BSTR:Retry?", "BSTR:"}), calls[1]);
     EXPECT_EQ(0, uploader_.cancelCalls);
 }
 
-TEST_F(ScriptProgressTest, FunctionsAreLookedUpOnceAndOnlyObjectsAreCalled)
+TEST_F(ScriptProgressTest, FunctionsAreLookedUpOnceAndMissingOnesAreSilent)
 {
-    window_->DefineNumber(L"uploadProgressChange");
-    ScriptFunction* size = window_->Define(L"uploadSetSize");
+    auto size = Define(L"uploadSetSize");
     auto progress = Make();
-    const int lookups = window_->lookups;
-    EXPECT_EQ(6, lookups) << "each of the six names once";
+    const size_t lookups = page_.window->CallCount(L"GetIDsOfNames");
+    EXPECT_EQ(6u, lookups) << "each of the six names once";
+    for (LCID locale : page_.window->lookupLocales) EXPECT_EQ(2048u, locale);
 
     progress->Show(true);
     progress->SetItemCount(0, 2);
@@ -340,8 +220,8 @@ TEST_F(ScriptProgressTest, FunctionsAreLookedUpOnceAndOnlyObjectsAreCalled)
     progress->FinishStage();
     progress->SetSize(0);
     EXPECT_EQ(IDCANCEL, progress->ShowError(L"?", nullptr, 0, nullptr));
-    EXPECT_EQ(lookups, window_->lookups);
-    EXPECT_EQ((std::vector<Args>{{"BSTR:"}}), size->calls) << "size 0 is the empty text";
+    EXPECT_EQ(lookups, page_.window->CallCount(L"GetIDsOfNames"));
+    EXPECT_EQ((std::vector<Args>{{"BSTR:"}}), Calls(size)) << "size 0 is the empty text";
     EXPECT_EQ(0, uploader_.cancelCalls) << "a page without a progress function never cancels";
     EXPECT_FALSE(progress->IsCanceled());
 
@@ -351,6 +231,85 @@ TEST_F(ScriptProgressTest, FunctionsAreLookedUpOnceAndOnlyObjectsAreCalled)
     silent->Show(true);
     silent->SetProgress(1, 2);
     EXPECT_EQ(IDCANCEL, silent->ShowError(L"?", nullptr, 0, nullptr));
+}
+
+// --- the page's upload parameters ---------------------------------------------------
+
+class UploadParamsTest : public testing::Test {
+protected:
+    CJSUploadParams Read() { return CJSUploadParams(vptest::Query<IHTMLDocument2>(page_.document).Get()); }
+    void PlantCookie(const wchar_t* value, vptest::BrowserElement::Type type = vptest::BrowserElement::Type::HiddenInput)
+    {
+        auto input = vptest::BrowserElement::Create(L"input", type);
+        input->id = L"id_magic_vellumpost_cookie";
+        input->value = value;
+        page_.document->AddElement(input);
+    }
+
+    vptest::BrowserPage page_ = vptest::BrowserPage::Create();
+};
+
+TEST_F(UploadParamsTest, OnlyAFalseAnswerForbids)
+{
+    auto image = page_.window->AddFunction(L"uploadIsImageAllowed");
+    auto video = page_.window->AddFunction(L"uploadIsVideoAllowed");
+    auto multi = page_.window->AddFunction(L"uploadIsMultiUploadAllowed");
+    image->answers = {ScriptAnswer::Bool(false), ScriptAnswer::Bool(true)};
+    video->answers = {ScriptAnswer::Text(L"false"), Number(0)};
+    multi->answers = {ScriptAnswer::Failure(DISP_E_EXCEPTION), ScriptAnswer::Bool(false)};
+    const CJSUploadParams params = Read();
+
+    EXPECT_FALSE(params.IsImageAllowed());
+    EXPECT_TRUE(params.IsImageAllowed());
+    EXPECT_TRUE(params.IsVideoAllowed()) << "a text is not a boolean";
+    EXPECT_TRUE(params.IsVideoAllowed()) << "nor is a number";
+    EXPECT_TRUE(params.IsMultiUploadAllowed()) << "a failing page allows";
+    EXPECT_FALSE(params.IsMultiUploadAllowed()) << "a failed function is asked again";
+    EXPECT_EQ((std::vector<Args>{{}, {}}), Calls(image)) << "asked without arguments";
+    for (LCID locale : page_.window->lookupLocales) EXPECT_EQ(2048u, locale);
+}
+
+TEST_F(UploadParamsTest, APageWithoutFunctionsAllowsEverythingAndMayStillHaveACookie)
+{
+    PlantCookie(L"c00k1e");
+    const CJSUploadParams params = Read();
+    EXPECT_TRUE(params.IsImageAllowed());
+    EXPECT_TRUE(params.IsVideoAllowed());
+    EXPECT_TRUE(params.IsMultiUploadAllowed());
+    ASSERT_TRUE(params.GetCookie().has_value());
+    EXPECT_EQ(L"c00k1e", *params.GetCookie());
+}
+
+TEST_F(UploadParamsTest, TheCookieComesOnlyFromAHiddenInput)
+{
+    EXPECT_FALSE(Read().GetCookie().has_value()) << "no such element";
+    PlantCookie(L"visible", vptest::BrowserElement::Type::Plain);
+    EXPECT_FALSE(Read().GetCookie().has_value()) << "an element that is not a hidden input";
+
+    vptest::BrowserPage empty = vptest::BrowserPage::Create();
+    auto input = vptest::BrowserElement::Create(L"input", vptest::BrowserElement::Type::HiddenInput);
+    input->id = L"id_magic_vellumpost_cookie";
+    empty.document->AddElement(input);
+    ASSERT_TRUE(CJSUploadParams(vptest::Query<IHTMLDocument2>(empty.document).Get()).GetCookie().has_value());
+    EXPECT_EQ(L"", *CJSUploadParams(vptest::Query<IHTMLDocument2>(empty.document).Get()).GetCookie())
+        << "an empty cookie is still a cookie";
+}
+
+TEST_F(UploadParamsTest, ADocumentWithoutAWindowAllowsEverythingWithoutACookie)
+{
+    auto lonely = vptest::BrowserDocument::Create();
+    auto input = vptest::BrowserElement::Create(L"input", vptest::BrowserElement::Type::HiddenInput);
+    input->id = L"id_magic_vellumpost_cookie";
+    input->value = L"c00k1e";
+    lonely->AddElement(input);
+    const CJSUploadParams params(vptest::Query<IHTMLDocument2>(lonely).Get());
+    EXPECT_TRUE(params.IsImageAllowed());
+    EXPECT_FALSE(params.GetCookie().has_value());
+    EXPECT_EQ(0u, lonely->CallCount(L"getElementById"));
+
+    const CJSUploadParams none(nullptr);
+    EXPECT_TRUE(none.IsVideoAllowed());
+    EXPECT_FALSE(none.GetCookie().has_value());
 }
 
 }  // namespace
