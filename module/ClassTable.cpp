@@ -9,11 +9,14 @@
 #include "module/ClassTable.h"
 
 #include "VellumpostToolbar_h.h"
+#include "engine/IEImageUploader.h"
 
 ComModule& ToolbarComModule()
 {
     static ComModule& module = ComModule::Instance().Initialize(
         {
+            {&CLSID_IEImageUploader, {L"VellumpostToolbar.IEImageUploader", nullptr}, L"IEImageUploader Class",
+             &CIEImageUploader::CreateInstance},
         },
         &LIBID_VellumpostToolbarLib);
     return module;

@@ -18,17 +18,12 @@
 #include "common/SettingsKey.h"
 #include "engine/IEImageUploader.h"
 #include "engine/ImageTarget.h"
-#include "engine/TargetChain.h"
 #include "engine/UploadStrategy.h"
 #include "support/EngineFakes.h"
 #include "support/LoopbackServer.h"
 #include "support/TempFolder.h"
 #include "support/UploadTestStrategy.h"
 #include "support/UploadLoop.h"
-
-// The default result chain is built elsewhere in the engine; this program only
-// needs a chain that takes results. Remove once the engine's own chain is in.
-ImageTarget* BuildTargetChain(IStockBar*, IUnknown*) { return new CEmptyImageTarget; }
 
 namespace {
 

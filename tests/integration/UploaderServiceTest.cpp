@@ -12,17 +12,11 @@
 
 #include "common/Handle.h"
 #include "engine/IEImageUploader.h"
-#include "engine/ImageTarget.h"
-#include "engine/TargetChain.h"
 #include "support/DevService.h"
 #include "support/EngineFakes.h"
 #include "support/TempFolder.h"
 #include "support/UploadLoop.h"
 #include "support/UploadTestStrategy.h"
-
-// The default result chain is built elsewhere in the engine; these tests only
-// need a chain that takes results. Remove once the engine's own chain is in.
-ImageTarget* BuildTargetChain(IStockBar*, IUnknown*) { return new CEmptyImageTarget; }
 
 namespace {
 

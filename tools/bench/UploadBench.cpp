@@ -15,12 +15,7 @@
 #include "common/Handle.h"
 #include "common/VersionStrings.h"
 #include "engine/IEImageUploader.h"
-#include "engine/ImageTarget.h"
-#include "engine/TargetChain.h"
 #include "engine/UploadStrategy.h"
-
-// Stand-in for the engine's result chain until the engine has its own.
-ImageTarget* BuildTargetChain(IStockBar*, IUnknown*) { return new CEmptyImageTarget; }
 
 namespace {
 
