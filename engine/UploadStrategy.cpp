@@ -160,7 +160,9 @@ HRESULT CUploadStrategy::UploadNextItem()
     try {
         // Keeps the uploader alive while its items are walked.
         Microsoft::WRL::ComPtr<IDispatch> keep;
-        if (uploader_) keep.Attach(uploader_->GetDispatch());
+        // GetDispatch hands out a reference of its own; the pointer takes it
+        // over (this ComPtr's Attach would add another).
+        if (uploader_) *keep.GetAddressOf() = uploader_->GetDispatch();
         Log().Write("UploadNextItem...");
         for (;;) {
             if (!uploader_ || uploader_->IsCanceled()) break;
