@@ -3,7 +3,6 @@
 // status, a connection closed in the middle of the body, an empty and a
 // non-XML answer) each end on the right road without hanging the upload thread.
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <memory>
 #include <string>
@@ -14,6 +13,7 @@
 #include "engine/IEImageUploader.h"
 #include "support/DevService.h"
 #include "support/EngineFakes.h"
+#include "support/Sha256.h"
 #include "support/TempFolder.h"
 #include "support/UploadLoop.h"
 #include "support/UploadTestStrategy.h"
@@ -22,30 +22,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 const DWORD kTimeoutMs = 60000;
-
-std::string Sha256Hex(const std::string& bytes)
-{
-    HCRYPTPROV provider = 0;
-    HCRYPTHASH hash = 0;
-    std::string hex;
-    if (CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT)) {
-        if (CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash)) {
-            BYTE digest[32];
-            DWORD length = sizeof(digest);
-            if (CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0) &&
-                CryptGetHashParam(hash, HP_HASHVAL, digest, &length, 0)) {
-                static const char digits[] = "0123456789abcdef";
-                for (DWORD i = 0; i < length; ++i) {
-                    hex += digits[digest[i] >> 4];
-                    hex += digits[digest[i] & 15];
-                }
-            }
-            CryptDestroyHash(hash);
-        }
-        CryptReleaseContext(provider, 0);
-    }
-    return hex;
-}
 
 // Bytes that differ at every position within a long stretch, so that a lost,
 // doubled or shifted chunk changes the digest.
@@ -126,7 +102,7 @@ TEST_F(UploaderServiceTest, MultiMegabyteFileArrivesByteExact)
         if (field["name"].String() != "fileupload") continue;
         found = true;
         EXPECT_EQ(double(bytes.size()), field["size"].Number());
-        EXPECT_EQ(Sha256Hex(bytes), field["sha256"].String());
+        EXPECT_EQ(vptest::Sha256Hex(bytes), field["sha256"].String());
         EXPECT_EQ("picture.jpg", field["filename"].String());
     }
     EXPECT_TRUE(found);
