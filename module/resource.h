@@ -132,3 +132,30 @@
 #define IDC_PROGRESS_BAR            205  // progress over all items
 #define IDC_PROGRESS_SIZE           508  // size of the current item
 #define IDI_UPLOAD                  215  // upload icon: progress dialog, toolbar image 0
+
+// --- upload options dialogs: templates and controls ----------------------------
+// The page pictures dialog and the panel below the upload file dialog share
+// their option controls' ids.
+#define IDD_UPLOAD_IMAGES           231  // pictures of a page: choice and upload options
+#define IDD_FILES_FOR_UPLOAD        118  // options panel inside the upload file dialog
+#define IDC_RESIZE                  201  // "Resize image?"
+#define IDC_SIZE_LIST               202  // size list
+#define IDC_BUILD_SLIDESHOW         203
+#define IDC_IMAGE_LIST              207  // page pictures, with check boxes
+#define IDC_SIZE_LABEL              209
+#define IDC_EFFECT_LABEL            240
+#define IDC_EFFECT                  241
+#define IDC_BACKGROUND_LABEL        242
+#define IDC_BACKGROUND              243  // extended combo box with colour swatches
+#define IDC_REMOVE_SIZE_BAR         249
+#define IDC_TAGS_LABEL              500
+#define IDC_TAGS                    501
+#define IDC_INDIVIDUAL_TAGS         502
+#define IDC_MIN_WIDTH               512
+#define IDC_MIN_HEIGHT              513
+#define IDC_APPLY_FILTER            514
+// --- end of upload options dialogs ---------------------------------------------
+
+// --- cancel-tagging question: template -------------------------------------------
+// Buttons: "Yes" IDYES, "No" IDCANCEL, "Continue later" IDNO.
+#define IDD_CANCEL_TAGGING          514
