@@ -14,36 +14,12 @@
 #include "support/EngineFakes.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
+#include "tests/engine/StrategyArgs.h"
 
 namespace {
 
 using vptest::FormField;
 using vptest::FormFieldNames;
-
-VARIANT Paths(const std::vector<std::wstring>& paths)
-{
-    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(paths.size()));
-    LONG i = 0;
-    for (const auto& p : paths) {
-        BSTR b = SysAllocString(p.c_str());
-        SafeArrayPutElement(array, &i, b);
-        SysFreeString(b);
-        ++i;
-    }
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(&v) = array;
-    return v;
-}
-
-std::wstring FileUrl(const std::wstring& path)
-{
-    std::wstring url = L"file:///" + path;
-    for (auto& c : url)
-        if (c == L'\\') c = L'/';
-    return url;
-}
 
 std::wstring ErrorAnswer(const wchar_t* id, const wchar_t* text)
 {
@@ -67,7 +43,7 @@ protected:
     void Start(CTransloadStrategy& strategy, const std::vector<std::wstring>& paths, const wchar_t* size = nullptr)
     {
         strategy.SetUploader(&uploader_);
-        VARIANT items = Paths(paths);
+        VARIANT items = vptest::PathArray(paths);
         VARIANT sizeValue;
         VariantInit(&sizeValue);
         if (size) {
@@ -106,7 +82,7 @@ TEST_F(TransloadStrategyTest, FileAddressUploadsTheFileWithThumbnail)
 {
     std::wstring path = folder_.File(L"my pic.png");
     vptest::MakePicture(path, 120, 90, Gdiplus::ImageFormatPNG);
-    std::wstring url = FileUrl(folder_.Path()) + L"/my%20pic.png";
+    std::wstring url = vptest::FileUrl(folder_.Path()) + L"/my%20pic.png";
     CTransloadStrategy strategy;
     Start(strategy, {url});
     ASSERT_EQ(S_OK, strategy.UploadNextItem());
@@ -122,7 +98,7 @@ TEST_F(TransloadStrategyTest, LocalFileWithSizeIsResizedHereNotByTheService)
     std::wstring path = folder_.File(L"wide.png");
     vptest::MakePicture(path, 1000, 500, Gdiplus::ImageFormatPNG);
     CTransloadStrategy strategy;
-    Start(strategy, {FileUrl(path)}, L"320x240");
+    Start(strategy, {vptest::FileUrl(path)}, L"320x240");
     ASSERT_EQ(S_OK, strategy.UploadNextItem());
     const std::string& body = uploader_.requests.at(0).body;
     EXPECT_EQ("<absent>", FormField(body, "optsize"));
@@ -136,7 +112,7 @@ TEST_F(TransloadStrategyTest, AnyAddressIsAcceptedWithoutWarning)
     bool asked = false;
     CFileUploadStrategy::SetRejectedFilesPrompt([&](const std::vector<std::wstring>&) { return asked = true, false; });
     CTransloadStrategy strategy;
-    VARIANT items = Paths({L"http://example.org/page.html", L"http://example.org/noext"});
+    VARIANT items = vptest::PathArray({L"http://example.org/page.html", L"http://example.org/noext"});
     EXPECT_EQ(0, strategy.SetItems(items));
     VariantClear(&items);
     CFileUploadStrategy::SetRejectedFilesPrompt(nullptr);

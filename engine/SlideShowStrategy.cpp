@@ -1,0 +1,185 @@
+// Slideshow strategy (see the header).
+#include "engine/SlideShowStrategy.h"
+
+#include <algorithm>
+
+#include "common/LogWriter.h"
+#include "common/SettingsStore.h"
+#include "common/TextConvert.h"
+#include "engine/ImageSize.h"
+#include "engine/ImageTarget.h"
+#include "engine/LinkFormat.h"
+#include "engine/MultipartFormData.h"
+#include "module/resource.h"
+
+namespace {
+
+const LogWriter& Log()
+{
+    static const LogWriter log("CSlideShowStrategy");
+    return log;
+}
+
+// The text of a string option, cut at its first NUL and at the longest length
+// kept, never inside a surrogate pair.
+std::string OptionText(BSTR value)
+{
+    if (!value) return std::string();
+    std::wstring text(value, SysStringLen(value));
+    text.erase(std::min(text.find(L'\0'), text.size()));
+    if (text.size() > CSlideShowStrategy::kMaxOptionText) {
+        size_t cut = CSlideShowStrategy::kMaxOptionText;
+        if (IS_HIGH_SURROGATE(text[cut - 1])) --cut;
+        text.erase(cut);
+    }
+    return Narrow(text);
+}
+
+// Text placed inside an attribute value of the form: the browser reads the
+// same text back, and a quote cannot end the attribute.
+std::wstring AttributeText(const std::string& text)
+{
+    std::wstring out;
+    for (wchar_t c : Widen(text)) {
+        switch (c) {
+        case L'&': out += L"&amp;"; break;
+        case L'"': out += L"&quot;"; break;
+        case L'<': out += L"&lt;"; break;
+        case L'>': out += L"&gt;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string CSlideShowStrategy::SlideShowSize(const VARIANT& value)
+{
+    if (V_VT(&value) != VT_BSTR || !V_BSTR(&value) || SysStringLen(V_BSTR(&value)) == 0) return "426x320";
+    std::wstring size = ToLower(NormalizeSizeText(std::wstring(V_BSTR(&value), SysStringLen(V_BSTR(&value)))));
+    if (size == L"resample" || size == L"426x320") return "426x320";
+    if (size == L"100x75" || size == L"150x112" || size == L"320x240") return "320x240";
+    return "640x480";
+}
+
+CSlideShowStrategy::CSlideShowStrategy()
+    : public_(SettingsStore().Public()),
+      slideshowSize_("426x320"),
+      importSelector_(IDS_SLIDESHOW_IMPORT_URL),
+      domain_(ToLower(LoadModuleString(IDS_DOMAIN)))
+{
+}
+
+bool CSlideShowStrategy::IsHosted(const CUploadItem& item) const
+{
+    if (item.IsFileUrl() || domain_.empty()) return false;
+    return ToLower(item.Path()).find(domain_) != std::wstring::npos;
+}
+
+void CSlideShowStrategy::AddHostedResult(const CUploadItem& item)
+{
+    currentResult_.Clear();
+    currentResult_.SetName(item.Path().c_str());
+    currentResult_.SetImageLink(item.Path().c_str());
+    currentResult_.isPublic = item.isPublic;
+    results_.push_back(currentResult_);
+    ++uploadedCount_;
+}
+
+HRESULT CSlideShowStrategy::SetItems(const VARIANT& items)
+{
+    HRESULT hr = CTransloadStrategy::SetItems(items);
+    if (hr != 0) return hr;
+    for (const auto& item : items_)
+        if (!IsHosted(item)) return 0;
+    // Nothing to send: the slideshow is made of the addresses themselves.
+    Log().Write("Every item is already hosted");
+    for (const auto& item : items_) AddHostedResult(item);
+    UploadComplete();
+    return 1;
+}
+
+void CSlideShowStrategy::OnItemFailed()
+{
+    if (currentIndex_ >= 0 && currentIndex_ < GetItemCount() && IsHosted(GetCurrentItem())) {
+        AddHostedResult(GetCurrentItem());
+        return;
+    }
+    CTransloadStrategy::OnItemFailed();
+}
+
+HRESULT CSlideShowStrategy::SetOption(const wchar_t* name, const VARIANT& value)
+{
+    if (name && (lstrcmpW(name, L"effect") == 0 || lstrcmpW(name, L"background") == 0)) {
+        if (V_VT(&value) == VT_EMPTY) return 0;
+        if (V_VT(&value) != VT_BSTR) return E_FAIL;
+        (name[0] == L'e' ? effect_ : background_) = OptionText(V_BSTR(&value));
+    }
+    return CTransloadStrategy::SetOption(name, value);
+}
+
+HRESULT CSlideShowStrategy::SetOptSize(const VARIANT& value)
+{
+    slideshowSize_ = SlideShowSize(value);
+    for (auto& item : items_) item.optsize = slideshowSize_;
+    return 0;
+}
+
+HRESULT CSlideShowStrategy::SetPublic(const VARIANT& value)
+{
+    public_ = V_VT(&value) != VT_BOOL || V_BOOL(&value) == VARIANT_TRUE;
+    for (auto& item : items_) item.isPublic = public_;
+    return 0;
+}
+
+HRESULT CSlideShowStrategy::PrepareRequest(CMultipartFormData& form)
+{
+    HRESULT hr = CTransloadStrategy::PrepareRequest(form);
+    if (FAILED(hr)) return hr;
+    form.AddField("class", "s");
+    return hr;
+}
+
+HRESULT CSlideShowStrategy::UploadComplete()
+{
+    Log().Write("Upload complete");
+    if (uploadedCount_ != 0) {
+        std::wstring url = importSelector_.RandomPick();
+        CImageTargetPostData data(this);
+        target_->PostData(url.c_str(), data);
+    }
+    return 0;
+}
+
+bool CSlideShowStrategy::CImageTargetPostData::FillRequest(CMultipartFormData& request)
+{
+    const CSlideShowStrategy& s = *strategy_;
+    for (const auto& result : s.results_) request.AddField("url[]", Narrow(result.shortLink.value_or(std::wstring())));
+    request.AddField("public", s.public_ ? "yes" : "no");
+    // The service closes the slideshow only when it has more than one picture.
+    request.AddField("finalize", s.results_.size() >= 2 ? "yes" : "no");
+    request.AddField("optsize", s.slideshowSize_);
+    if (!s.effect_.empty()) request.AddField("fadein", s.effect_);
+    if (!s.background_.empty()) request.AddField("background", s.background_);
+    return true;
+}
+
+bool CSlideShowStrategy::CImageTargetPostData::FillHtmlForm(std::wstring& text, bool useThumbnail)
+{
+    const CSlideShowStrategy& s = *strategy_;
+    text = LoadModuleString(IDS_FORM_SLIDESHOW);
+    for (const auto& result : s.results_) {
+        std::wstring option = LoadModuleString(IDS_FORM_SLIDESHOW_OPTION);
+        FillPlaceholders(option, result, useThumbnail);
+        ReplaceAll(text, L"%formatted_link%", option + L"%next_item%");
+        ReplaceAll(text, L"%next_item%", L"%formatted_link%");
+    }
+    ReplaceAll(text, L"%formatted_link%", L"");
+    ReplaceAll(text, L"%public%", s.public_ ? L"yes" : L"no");
+    ReplaceAll(text, L"%finalize%", L"yes");
+    ReplaceAll(text, L"%optsize%", Widen(s.slideshowSize_));
+    ReplaceAll(text, L"%effect%", AttributeText(s.effect_));
+    ReplaceAll(text, L"%background%", AttributeText(s.background_));
+    return true;
+}

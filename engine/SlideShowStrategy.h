@@ -1,0 +1,61 @@
+// Uploads or transloads several pictures at one slideshow size and then
+// submits them to the service's slideshow import page. Pictures already on
+// the service are not sent again: their addresses go to the slideshow as they are.
+#pragma once
+
+#include <string>
+
+#include "engine/ServerSelector.h"
+#include "engine/TransloadStrategy.h"
+
+class CSlideShowStrategy : public CTransloadStrategy {
+public:
+    // Longest effect or background text kept; longer texts are cut.
+    static constexpr size_t kMaxOptionText = 127;
+
+    // Maps a size choice to one of the three slideshow sizes.
+    static std::string SlideShowSize(const VARIANT& value);
+
+    CSlideShowStrategy();
+
+    // A web address on the service's own domain.
+    bool IsItemRejected(const CUploadItem& item) override { return IsHosted(item); }
+    HRESULT UploadComplete() override;
+    void OnItemFailed() override;
+    // Adds "effect" and "background" (strings only).
+    HRESULT SetOption(const wchar_t* name, const VARIANT& value) override;
+    // 1 when every item is already hosted: nothing is uploaded and the
+    // completion step has run.
+    HRESULT SetItems(const VARIANT& items) override;
+    HRESULT PrepareRequest(CMultipartFormData& form) override;
+    HRESULT SetOptSize(const VARIANT& value) override;
+    HRESULT SetPublic(const VARIANT& value) override;
+
+    bool IsHosted(const CUploadItem& item) const;
+    const std::string& Effect() const { return effect_; }
+    const std::string& Background() const { return background_; }
+    bool IsPublic() const { return public_; }
+    const std::string& Size() const { return slideshowSize_; }
+
+protected:
+    // The items and options of the slideshow import page.
+    class CImageTargetPostData : public ImageTargetPostData {
+    public:
+        explicit CImageTargetPostData(CSlideShowStrategy* strategy) : strategy_(strategy) {}
+        bool FillRequest(CMultipartFormData& request) override;
+        bool FillHtmlForm(std::wstring& text, bool useThumbnail) override;
+
+    private:
+        CSlideShowStrategy* strategy_;
+    };
+
+    // The item's address becomes a result without being sent.
+    void AddHostedResult(const CUploadItem& item);
+
+    std::string effect_;
+    std::string background_;
+    bool public_;
+    std::string slideshowSize_;
+    CServerSelector importSelector_;
+    std::wstring domain_;
+};
