@@ -181,6 +181,9 @@ INT_PTR CUploadImagesDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (script_) {
             DialogScript script = std::move(script_);
             script_ = nullptr;
+            // The dialog would show itself once its queue is empty; the
+            // script acts on it as the user sees it.
+            ShowWindow(dialog_, SW_SHOW);
             script(dialog_, dialog_);
         }
         return TRUE;
