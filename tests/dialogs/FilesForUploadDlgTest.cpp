@@ -13,10 +13,9 @@
 #include "common/TextConvert.h"
 #include "dialogs/DialogControls.h"
 #include "dialogs/FilesForUploadDlg.h"
-#include "dialogs/TagCompletion.h"
 #include "module/resource.h"
 #include "support/TempFolder.h"
-#include "DialogWatchdog.h"
+#include "DialogTestSupport.h"
 
 namespace {
 
@@ -135,16 +134,7 @@ class FileDialogTest : public testing::Test {
 protected:
     bool Run(CFilesForUploadDlg& dialog, DialogScript script)
     {
-        bool ran = false;
-        dialog.SetScript([&](HWND window, HWND panel) {
-            ran = true;
-            script(window, panel);
-        });
-        vptest::DialogWatchdog watchdog(GetCurrentThreadId());
-        bool chosen = dialog.Run();
-        EXPECT_FALSE(watchdog.Fired()) << "the script did not close the dialog";
-        EXPECT_TRUE(ran) << "the script never ran";
-        return chosen;
+        return vptest::RunScripted(dialog, std::move(script), [&] { return dialog.Run(); });
     }
 
     vptest::TempFolder folder_{vptest::TempFolder::OutsideTemporaryFolder};
@@ -249,20 +239,10 @@ TEST_F(FileDialogTest, FileTypesShownFollowTheRestriction)
     }
 }
 
-class RecordingCompletion : public TagCompletion {
-public:
-    void Attach(HWND edit) override { attached = edit; }
-    bool IsListOpen() const override { return false; }
-    void Remember(const std::wstring& text) override { remembered.push_back(text); }
-
-    HWND attached = nullptr;
-    std::vector<std::wstring> remembered;
-};
-
 TEST_F(FileDialogTest, ConfirmedTagsGoToTheCompletionStore)
 {
     std::wstring picture = folder_.Write(L"tagged.gif", "g");
-    RecordingCompletion completion;
+    vptest::FakeTagCompletion completion;
     CFilesForUploadDlg dialog(nullptr, false, &completion);
     bool attachedToTags = false;
     bool chosen = Run(dialog, [&](HWND window, HWND panel) {

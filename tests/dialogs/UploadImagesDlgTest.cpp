@@ -11,10 +11,9 @@
 
 #include "common/SettingsStore.h"
 #include "dialogs/DialogControls.h"
-#include "dialogs/TagCompletion.h"
 #include "dialogs/UploadImagesDlg.h"
 #include "module/resource.h"
-#include "DialogWatchdog.h"
+#include "DialogTestSupport.h"
 
 namespace {
 
@@ -193,16 +192,7 @@ class UploadImagesDialogTest : public testing::Test {
 protected:
     INT_PTR Run(CUploadImagesDlg& dialog, DialogScript script)
     {
-        bool ran = false;
-        dialog.SetScript([&](HWND window, HWND panel) {
-            ran = true;
-            script(window, panel);
-        });
-        vptest::DialogWatchdog watchdog(GetCurrentThreadId());
-        INT_PTR result = dialog.DoModal(nullptr);
-        EXPECT_FALSE(watchdog.Fired()) << "the script did not close the dialog";
-        EXPECT_TRUE(ran) << "the script never ran";
-        return result;
+        return vptest::RunScripted(dialog, std::move(script), [&] { return dialog.DoModal(nullptr); });
     }
 };
 
@@ -332,20 +322,9 @@ TEST_F(UploadImagesDialogTest, ABadMinimumKeepsTheDialogOpenWithTheFocusOnIt)
     EXPECT_TRUE(focusOnField);
 }
 
-class FakeCompletion : public TagCompletion {
-public:
-    void Attach(HWND edit) override { attached = edit; }
-    bool IsListOpen() const override { return listOpen; }
-    void Remember(const std::wstring& text) override { remembered.push_back(text); }
-
-    HWND attached = nullptr;
-    bool listOpen = false;
-    std::vector<std::wstring> remembered;
-};
-
 TEST_F(UploadImagesDialogTest, EnterInAnOpenSuggestionListDoesNotContinue)
 {
-    FakeCompletion completion;
+    vptest::FakeTagCompletion completion;
     CUploadImagesDlg dialog(kAddresses, kSizes, &completion);
     bool attachedToTags = false, stayedWhileOpen = false;
     INT_PTR result = Run(dialog, [&](HWND window, HWND) {

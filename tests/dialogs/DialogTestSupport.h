@@ -1,0 +1,88 @@
+// Support for the dialog tests: running a modal dialog under a script with a
+// watchdog that keeps a stuck dialog from hanging the test, and a tag
+// completion double that records what the dialogs ask of it.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dialogs/DialogScript.h"
+#include "dialogs/TagCompletion.h"
+
+namespace vptest {
+
+// If the dialog is still up when the time runs out, the watchdog presses
+// Cancel on every window of the thread and remembers that it had to.
+class DialogWatchdog {
+public:
+    explicit DialogWatchdog(DWORD threadId, std::chrono::milliseconds limit = std::chrono::seconds(20))
+        : thread_([this, threadId, limit] {
+              std::unique_lock<std::mutex> lock(mutex_);
+              if (done_.wait_for(lock, limit, [this] { return stopped_; })) return;
+              fired_ = true;
+              // Every top-level window of the test thread gets a Cancel and a close.
+              EnumThreadWindows(threadId, [](HWND window, LPARAM) -> BOOL {
+                  PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+                  PostMessageW(window, WM_CLOSE, 0, 0);
+                  return TRUE;
+              }, 0);
+          })
+    {
+    }
+    ~DialogWatchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopped_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+    bool Fired() const { return fired_; }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool stopped_ = false;
+    std::atomic<bool> fired_{false};
+    std::thread thread_;
+};
+
+// Runs a modal dialog (show() shows it and returns its result) with script,
+// and checks that the script ran and closed the dialog by itself.
+template <typename Dialog, typename Show>
+auto RunScripted(Dialog& dialog, DialogScript script, Show show) -> decltype(show())
+{
+    bool ran = false;
+    dialog.SetScript([&](HWND window, HWND panel) {
+        ran = true;
+        script(window, panel);
+    });
+    DialogWatchdog watchdog(GetCurrentThreadId());
+    auto result = show();
+    EXPECT_FALSE(watchdog.Fired()) << "the script did not close the dialog";
+    EXPECT_TRUE(ran) << "the script never ran";
+    return result;
+}
+
+class FakeTagCompletion : public TagCompletion {
+public:
+    void Attach(HWND edit) override { attached = edit; }
+    bool IsListOpen() const override { return listOpen; }
+    void Remember(const std::wstring& text) override { remembered.push_back(text); }
+
+    HWND attached = nullptr;
+    bool listOpen = false;
+    std::vector<std::wstring> remembered;
+};
+
+}  // namespace vptest
