@@ -9,6 +9,7 @@
 #include "module/ClassTable.h"
 
 #include "VellumpostToolbar_h.h"
+#include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
 
 ComModule& ToolbarComModule()
@@ -17,6 +18,8 @@ ComModule& ToolbarComModule()
         {
             {&CLSID_IEImageUploader, {L"VellumpostToolbar.IEImageUploader", nullptr}, L"IEImageUploader Class",
              &CIEImageUploader::CreateInstance},
+            {&CLSID_FileUploader, {L"VellumpostToolbar.FileUploader", L"VellumpostToolbar.ImageUploader"},
+             L"FileUploader Class", &CFileUploader::CreateInstance},
         },
         &LIBID_VellumpostToolbarLib);
     return module;

@@ -8,6 +8,8 @@
 #include <exdisp.h>
 #include <mshtml.h>
 #include <oleauto.h>
+#include <docobj.h>
+#include <servprov.h>
 
 #include <array>
 #include <cwchar>
@@ -356,10 +358,18 @@ struct BrowserTables {
         return FAILED(hr) ? hr : GiveFace(document->FindById(TextOf(id)), 0, out);
     }
 
+    static HRESULT STDMETHODCALLTYPE DocumentGetUrl(IHTMLDocument2* self, BSTR* out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"get_URL");
+        return FAILED(hr) ? hr : CopyText(document->url, out);
+    }
+
     static const IHTMLDocument2Vtbl& DocumentTable()
     {
         static const IHTMLDocument2Vtbl table = [] {
             auto t = FailingTable<IHTMLDocument2Vtbl, IHTMLDocument2>();
+            t.get_URL = &DocumentGetUrl;
             t.get_parentWindow = &DocumentGetParentWindow;
             t.get_body = &DocumentGetBody;
             t.createElement = &DocumentCreateElement;
@@ -481,6 +491,30 @@ struct BrowserTables {
         HRESULT hr = browser->Begin(L"put_Visible", visible ? L"true" : L"false");
         if (SUCCEEDED(hr)) browser->visible = visible != VARIANT_FALSE;
         return hr;
+    }
+
+    // --- site ----------------------------------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE SiteQueryService(IServiceProvider* self, REFGUID service, REFIID iid,
+                                                      void** out)
+    {
+        auto* site = Self<BrowserSite>(self);
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        HRESULT hr = site->Begin(L"QueryService");
+        if (FAILED(hr)) return hr;
+        // Other services are optional to their askers: refused quietly.
+        if (!IsEqualGUID(service, SID_SContainerDispatch) || !site->document) return E_NOINTERFACE;
+        return site->document->QueryInterface(iid, out);
+    }
+
+    static const IServiceProviderVtbl& SiteTable()
+    {
+        static const IServiceProviderVtbl table = [] {
+            auto t = FailingTable<IServiceProviderVtbl, IServiceProvider>();
+            t.QueryService = &SiteQueryService;
+            return t;
+        }();
+        return table;
     }
 
     static const IWebBrowser2Vtbl& BrowserTable()
@@ -648,6 +682,18 @@ BrowserPage BrowserPage::Create()
     page.window->document = page.document;
     page.document->SetWindow(page.window.get());
     return page;
+}
+
+BrowserSite::BrowserSite() : BrowserObject("BrowserSite")
+{
+    AddFace(IID_IServiceProvider, 0, &BrowserTables::SiteTable(), "IServiceProvider");
+}
+
+BrowserPtr<BrowserSite> BrowserSite::Create(const BrowserPtr<BrowserDocument>& document)
+{
+    auto site = BrowserPtr<BrowserSite>::Adopt(new BrowserSite());
+    site->document = document;
+    return site;
 }
 
 BrowserWebBrowser::BrowserWebBrowser() : BrowserObject("BrowserWebBrowser")

@@ -195,6 +195,8 @@ public:
     static BrowserPtr<BrowserDocument> Create();
 
     BrowserPtr<BrowserElement> body;
+    // The page's address (get_URL).
+    std::wstring url;
     // Elements created through createElement, in order.
     std::vector<BrowserPtr<BrowserElement>> created;
     // Found by getElementById (besides the body and what was appended to it).
@@ -233,6 +235,18 @@ struct BrowserPage {
     BrowserPtr<BrowserWindow> window;
     BrowserPtr<BrowserDocument> document;
     static BrowserPage Create();
+};
+
+// The site a page hands an object that its script created (IServiceProvider):
+// it serves the page's document as the container's dispatch object.
+class BrowserSite : public BrowserObject {
+public:
+    static BrowserPtr<BrowserSite> Create(const BrowserPtr<BrowserDocument>& document);
+    BrowserPtr<BrowserDocument> document;
+
+private:
+    BrowserSite();
+    friend struct BrowserTables;
 };
 
 // The browser (IWebBrowser2).

@@ -1,0 +1,402 @@
+// The scriptable uploader without the network: which pages may drive it, how
+// a page of the service shapes the upload dialog, how the entry points refuse
+// bad arguments and a second start, and what the script methods hand on.
+#include <windows.h>
+#include <mshtml.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/Bstr.h"
+#include "common/LogWriter.h"
+#include "common/RegKey.h"
+#include "common/SettingsKey.h"
+#include "common/Variant.h"
+#include "engine/FileUploadStrategy.h"
+#include "engine/FileUploader.h"
+#include "module/resource.h"
+#include "support/BrowserDoubles.h"
+#include "support/TempFolder.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// --- the host rule ---------------------------------------------------------------------
+
+struct HostCase {
+    const wchar_t* url;
+    const wchar_t* forced;
+    bool accepted;
+};
+
+TEST(ServicePageUrl, AcceptsTheServiceItsSubdomainsAndTheForcedServerOnly)
+{
+    const HostCase cases[] = {
+        {L"http://vellumpost.com/", L"", true},
+        {L"https://www.vellumpost.com/upload.php?x=1", L"", true},
+        {L"HTTP://My.VellumPost.COM/v_images.php", L"", true},
+        {L"http://vellumpost.com:8080/page", L"", true},
+        {L"http://badvellumpost.com/", L"", false},
+        {L"http://vellumpost.com.evil.net/", L"", false},
+        {L"http://www.vellumpost.com.evil.net/x", L"", false},
+        {L"http://vellumpost.com@evil.net/", L"", false},
+        {L"http://www.vellumpost.com:80@evil.net/", L"", false},
+        {L"http://evil.net\\@vellumpost.com/", L"", false},
+        {L"http://evil.net/vellumpost.com", L"", false},
+        {L"http://evil.net/?host=.vellumpost.com", L"", false},
+        {L"http://evil.net#.vellumpost.com", L"", false},
+        {L"ftp://vellumpost.com/", L"", false},
+        {L"file:///C:/vellumpost.com/page.html", L"", false},
+        {L"javascript:alert('vellumpost.com')", L"", false},
+        {L"about:blank", L"", false},
+        {L"", L"", false},
+        {L"http:///", L"", false},
+        {L"http://127.0.0.1:5000/page", L"127.0.0.1:5000", true},
+        {L"http://127.0.0.1:5001/page", L"127.0.0.1:5000", false},
+        {L"http://127.0.0.1:5001/page", L"127.0.0.1", true},
+        {L"http://127.0.0.1.evil.net/", L"127.0.0.1", false},
+        {L"http://evil.net/", L"127.0.0.1:5000", false},
+    };
+    for (const HostCase& c : cases)
+        EXPECT_EQ(c.accepted, IsServicePageUrl(c.url, L"vellumpost.com", c.forced))
+            << testing::PrintToString(std::wstring(c.url)) << " with forced server "
+            << testing::PrintToString(std::wstring(c.forced));
+    EXPECT_FALSE(IsServicePageUrl(L"http://anything.net/", L"", L"")) << "no domain accepts no page";
+}
+
+// --- the object --------------------------------------------------------------------------
+
+// What the fake windows were asked, and how they answer.
+struct DialogRecord {
+    int uploadCalls = 0;
+    int slideshowCalls = 0;
+    int tagsCalls = 0;
+    int orderCalls = 0;
+    int warningCalls = 0;
+    UploadDialogRequest uploadRequest;
+    HRESULT uploadAnswer = S_FALSE;
+    UploadDialogChoice uploadChoice;
+    HRESULT slideshowAnswer = S_FALSE;
+    SlideshowDialogChoice slideshowChoice;
+    HRESULT tagsAnswer = S_OK;
+    HRESULT orderAnswer = S_OK;
+    bool warningAnswer = true;
+    std::vector<std::wstring> warned;
+};
+
+class FileUploaderTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        FileUploaderDialogs dialogs;
+        dialogs.uploadFiles = [this](const UploadDialogRequest& request, UploadDialogChoice& choice) {
+            ++record_.uploadCalls;
+            record_.uploadRequest = request;
+            if (record_.uploadAnswer == S_OK) choice = record_.uploadChoice;
+            return record_.uploadAnswer;
+        };
+        dialogs.slideshowFiles = [this](const SlideshowDialogRequest&, SlideshowDialogChoice& choice) {
+            ++record_.slideshowCalls;
+            if (record_.slideshowAnswer == S_OK) choice = record_.slideshowChoice;
+            return record_.slideshowAnswer;
+        };
+        dialogs.tags = [this](HWND, const std::vector<std::wstring>&, const std::wstring&, bool, TagsDialogChoice&) {
+            ++record_.tagsCalls;
+            return record_.tagsAnswer;
+        };
+        dialogs.slideOrder = [this](HWND, std::vector<std::wstring>&) {
+            ++record_.orderCalls;
+            return record_.orderAnswer;
+        };
+        dialogs.unsupportedFiles = [this](HWND, const std::vector<std::wstring>& files) {
+            ++record_.warningCalls;
+            record_.warned = files;
+            return record_.warningAnswer;
+        };
+        dialogs.resultWindow = [](ComPtr<IUnknown>&) {
+            ADD_FAILURE() << "a result window was opened";
+            return E_FAIL;
+        };
+        CFileUploader::SetDialogs(dialogs);
+        CFileUploadStrategy::SetRejectedFilesPrompt([](const std::vector<std::wstring>&) { return false; });
+    }
+
+    void TearDown() override
+    {
+        CFileUploader::SetDialogs(FileUploaderDialogs());
+        CFileUploadStrategy::SetRejectedFilesPrompt(nullptr);
+    }
+
+    void TurnLogOn()
+    {
+        RegKey key;
+        ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, SettingsKeyPath()));
+        const DWORD on = 1;
+        RegSetValueExW(key, L"log", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof(on));
+        logPath_ = LogWriter("probe").Path();
+        logStart_ = vptest::ReadFileBytes(logPath_).size();
+    }
+    std::string NewLog() const
+    {
+        std::string log = vptest::ReadFileBytes(logPath_);
+        return log.size() > logStart_ ? log.substr(logStart_) : std::string();
+    }
+
+    // An uploader created by script on a page at url.
+    ComPtr<CFileUploader> OnPage(const std::wstring& url)
+    {
+        page_.document->url = url;
+        ComPtr<CFileUploader> uploader = CFileUploader::Make();
+        EXPECT_EQ(S_OK, uploader->SetSite(vptest::Query<IUnknown>(site_).Get()));
+        return uploader;
+    }
+
+    static VARIANT Text(const wchar_t* text)
+    {
+        VARIANT v;
+        VariantInit(&v);
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = SysAllocString(text);
+        return v;
+    }
+
+    DialogRecord record_;
+    vptest::BrowserPage page_ = vptest::BrowserPage::Create();
+    vptest::BrowserPtr<vptest::BrowserSite> site_ = vptest::BrowserSite::Create(page_.document);
+    vptest::TempFolder folder_{vptest::TempFolder::OutsideTemporaryFolder};
+    std::wstring logPath_;
+    size_t logStart_ = 0;
+};
+
+TEST_F(FileUploaderTest, APageOutsideTheServiceIsRefusedEveryScriptMethodAndLogged)
+{
+    TurnLogOn();
+    ComPtr<CFileUploader> uploader = OnPage(L"http://vellumpost.com.evil.net/grab.html");
+    EXPECT_EQ(E_ACCESSDENIED, uploader->TakeScreenShot());
+    EXPECT_EQ(E_ACCESSDENIED, uploader->OpenUploadDialog());
+    EXPECT_EQ(E_ACCESSDENIED, uploader->OpenSlideShowDialog());
+    Variant item(L"C:\\secret.jpg");
+    Variant none;
+    EXPECT_EQ(E_ACCESSDENIED, uploader->UploadFiles(*item.Get(), *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    EXPECT_EQ(0, record_.uploadCalls);
+    EXPECT_EQ(0, record_.slideshowCalls);
+    EXPECT_FALSE(uploader->HasPendingStrategy());
+
+    // Through the script interface the page gets the refusal as an exception.
+    ComPtr<IDispatch> script;
+    ASSERT_EQ(S_OK, uploader.As(&script));
+    LPOLESTR name = const_cast<LPOLESTR>(L"TakeScreenShot");
+    DISPID id = 0;
+    ASSERT_EQ(S_OK, script->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+    DISPPARAMS noArguments = {};
+    EXCEPINFO exception = {};
+    EXPECT_EQ(DISP_E_EXCEPTION, script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &noArguments,
+                                               nullptr, &exception, nullptr));
+    EXPECT_EQ(E_ACCESSDENIED, exception.scode);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+
+    std::string log = NewLog();
+    EXPECT_NE(std::string::npos,
+              log.find("CFileUploader\t- TakeScreenShot refused for the page http://vellumpost.com.evil.net/grab.html"))
+        << log;
+    EXPECT_NE(std::string::npos, log.find("OpenUploadDialog refused")) << log;
+    EXPECT_NE(std::string::npos, log.find("OpenSlideShowDialog refused")) << log;
+}
+
+TEST_F(FileUploaderTest, LookAlikeHostsAndPagesWithoutAddressAreRefused)
+{
+    for (const wchar_t* url : {L"http://badvellumpost.com/", L"https://vellumpost.com.evil.net/", L""}) {
+        ComPtr<CFileUploader> uploader = OnPage(url);
+        EXPECT_EQ(E_ACCESSDENIED, uploader->OpenUploadDialog()) << testing::PrintToString(std::wstring(url));
+    }
+    page_.document->FailCall(L"get_URL", E_FAIL);
+    EXPECT_EQ(E_ACCESSDENIED, OnPage(L"http://www.vellumpost.com/")->OpenUploadDialog());
+    EXPECT_EQ(0, record_.uploadCalls);
+}
+
+TEST_F(FileUploaderTest, AServicePageIsServedAndTheOriginIsCheckedAgainAtEveryCall)
+{
+    ComPtr<CFileUploader> uploader = OnPage(L"https://my.vellumpost.com/upload.php");
+    EXPECT_EQ(S_FALSE, uploader->OpenUploadDialog()) << "the user canceled";
+    EXPECT_EQ(S_FALSE, uploader->OpenSlideShowDialog());
+    EXPECT_EQ(1, record_.uploadCalls);
+    EXPECT_EQ(1, record_.slideshowCalls);
+
+    // The page navigated away; the object is still alive in the new page's hands.
+    page_.document->url = L"http://evil.net/";
+    EXPECT_EQ(E_ACCESSDENIED, uploader->OpenUploadDialog());
+    EXPECT_EQ(E_ACCESSDENIED, uploader->TakeScreenShot());
+    EXPECT_EQ(1, record_.uploadCalls);
+
+    // Taking the site away makes it a native caller again.
+    EXPECT_EQ(S_OK, uploader->SetSite(nullptr));
+    EXPECT_EQ(S_FALSE, uploader->OpenUploadDialog());
+    EXPECT_EQ(2, record_.uploadCalls);
+}
+
+TEST_F(FileUploaderTest, TheForcedServerCountsAsTheService)
+{
+    RegKey key;
+    ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, SettingsKeyPath()));
+    const wchar_t host[] = L"127.0.0.1:8123";
+    RegSetValueExW(key, L"ForceServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(host), sizeof(host));
+    EXPECT_EQ(S_FALSE, OnPage(L"http://127.0.0.1:8123/page.html")->OpenUploadDialog());
+    EXPECT_EQ(E_ACCESSDENIED, OnPage(L"http://127.0.0.1:9999/page.html")->OpenUploadDialog());
+    EXPECT_EQ(1, record_.uploadCalls);
+}
+
+TEST_F(FileUploaderTest, ThePagesChoicesShapeTheDialogAndTheMethodSetsTheUploadAction)
+{
+    page_.window->AddFunction(L"uploadIsImageAllowed")->answers.push_back(vptest::ScriptAnswer::Bool(false));
+    page_.window->AddFunction(L"uploadIsVideoAllowed")->answers.push_back(vptest::ScriptAnswer::Bool(true));
+    page_.window->AddFunction(L"uploadIsMultiUploadAllowed")->answers.push_back(vptest::ScriptAnswer::Bool(false));
+    auto cookie = vptest::BrowserElement::Create(L"input", vptest::BrowserElement::Type::HiddenInput);
+    cookie->id = L"id_magic_vellumpost_cookie";
+    cookie->value = L"session=42";
+    page_.document->AddElement(cookie);
+
+    ComPtr<CFileUploader> uploader = OnPage(L"http://www.vellumpost.com/upload.php");
+    ASSERT_EQ(S_OK, uploader->put_destination(vptest::Query<IUnknown>(page_.document).Get()));
+    ASSERT_EQ(S_OK, uploader->put_Action(static_cast<ActionStatisticsEnum>(21)));
+    // The chosen file is not one the service takes, so nothing is sent.
+    record_.uploadAnswer = S_OK;
+    record_.uploadChoice.files = {folder_.Write(L"notes.txt", "text")};
+    EXPECT_EQ(S_OK, uploader->OpenUploadDialog());
+
+    EXPECT_EQ(static_cast<UINT>(IDS_FILTER_VIDEOS), record_.uploadRequest.filterId);
+    EXPECT_FALSE(record_.uploadRequest.multiSelect);
+    EXPECT_EQ(asUpload, uploader->Action());
+    EXPECT_FALSE(uploader->HasPendingStrategy());
+    Bstr taken;
+    ASSERT_EQ(S_OK, uploader->get_cookie(taken.Out()));
+    EXPECT_STREQ(L"session=42", taken.Text());
+}
+
+TEST_F(FileUploaderTest, BothOrNeitherKindAllowedOffersEveryFileType)
+{
+    page_.window->AddFunction(L"uploadIsImageAllowed")->answers.push_back(vptest::ScriptAnswer::Bool(false));
+    page_.window->AddFunction(L"uploadIsVideoAllowed")->answers.push_back(vptest::ScriptAnswer::Bool(false));
+    ComPtr<CFileUploader> uploader = OnPage(L"http://www.vellumpost.com/upload.php");
+    ASSERT_EQ(S_OK, uploader->put_destination(vptest::Query<IUnknown>(page_.document).Get()));
+    EXPECT_EQ(S_FALSE, uploader->OpenUploadDialog());
+    EXPECT_EQ(0u, record_.uploadRequest.filterId);
+}
+
+TEST_F(FileUploaderTest, CanceledTagsOrOrderDialogsUploadNothing)
+{
+    ComPtr<CFileUploader> uploader = CFileUploader::Make();
+    ASSERT_EQ(S_OK, uploader->put_destination(vptest::Query<IUnknown>(page_.document).Get()));
+    ASSERT_EQ(S_OK, uploader->put_Action(asDragAndDrop));
+    record_.uploadAnswer = S_OK;
+    record_.uploadChoice.files = {L"C:\\a.jpg", L"C:\\b.jpg"};
+    record_.uploadChoice.individualTags = true;
+    record_.tagsAnswer = S_FALSE;
+    EXPECT_EQ(S_FALSE, uploader->OpenUploadDialog());
+    EXPECT_EQ(1, record_.tagsCalls);
+    EXPECT_EQ(asDragAndDrop, uploader->Action()) << "nothing was started";
+
+    record_.slideshowAnswer = S_OK;
+    record_.slideshowChoice.files = {L"C:\\a.jpg", L"C:\\b.png"};
+    record_.orderAnswer = S_FALSE;
+    EXPECT_EQ(S_FALSE, uploader->OpenSlideShowDialog());
+    EXPECT_EQ(1, record_.orderCalls);
+    EXPECT_EQ(asDragAndDrop, uploader->Action());
+}
+
+TEST_F(FileUploaderTest, UnsupportedSlideshowFilesAreNamedAndADeclinedWarningEndsQuietly)
+{
+    ComPtr<CFileUploader> uploader = CFileUploader::Make();
+    ASSERT_EQ(S_OK, uploader->put_destination(vptest::Query<IUnknown>(page_.document).Get()));
+    record_.slideshowAnswer = S_OK;
+    record_.slideshowChoice.files = {L"C:\\a.jpg", L"C:\\movie.avi", L"C:\\clip.swf"};
+    record_.warningAnswer = false;
+    EXPECT_EQ(S_OK, uploader->OpenSlideShowDialog());
+    EXPECT_EQ((std::vector<std::wstring>{L"C:\\movie.avi", L"C:\\clip.swf"}), record_.warned);
+    EXPECT_EQ(0, record_.orderCalls);
+    EXPECT_EQ(0, uploader->Action());
+
+    // Only unsupported files: nothing remains even when the user goes on.
+    record_.slideshowChoice.files = {L"C:\\movie.avi"};
+    record_.warningAnswer = true;
+    EXPECT_EQ(S_OK, uploader->OpenSlideShowDialog());
+    EXPECT_EQ(0, uploader->Action());
+}
+
+TEST_F(FileUploaderTest, ItemsThatAreNoTextAreRefusedWithoutLeavingAStrategy)
+{
+    ComPtr<CFileUploader> uploader = CFileUploader::Make();
+    Variant number(42);
+    Variant none;
+    EXPECT_EQ(E_INVALIDARG, uploader->UploadFiles(*number.Get(), *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    EXPECT_EQ(E_INVALIDARG, uploader->TransloadUrls(*number.Get(), *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    EXPECT_FALSE(uploader->HasPendingStrategy());
+
+    // A text item proceeds: here to a file the service does not take, so nothing starts.
+    VARIANT item = Text(folder_.Write(L"readme.txt", "x").c_str());
+    EXPECT_EQ(S_OK, uploader->UploadFiles(item, *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    VariantClear(&item);
+    EXPECT_FALSE(uploader->HasPendingStrategy());
+}
+
+TEST_F(FileUploaderTest, ARefusedOptionKeepsTheStrategyPendingAndBlocksTheNextEntry)
+{
+    ComPtr<CFileUploader> uploader = CFileUploader::Make();
+    VARIANT item = Text(L"C:\\a.jpg");
+    VARIANT wrong = Text(L"yes");
+    Variant none;
+    EXPECT_EQ(E_FAIL, uploader->UploadFiles(item, *none.Get(), *none.Get(), *none.Get(), wrong));
+    EXPECT_TRUE(uploader->HasPendingStrategy());
+    EXPECT_EQ(E_FAIL, uploader->UploadFiles(item, *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    EXPECT_EQ(E_FAIL, uploader->TransloadUrls(item, *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    VariantClear(&item);
+    VariantClear(&wrong);
+}
+
+TEST_F(FileUploaderTest, PropertiesKeepWhatTheCallerSet)
+{
+    ComPtr<CFileUploader> uploader = CFileUploader::Make();
+    EXPECT_EQ(E_POINTER, uploader->get_cookie(nullptr));
+    Bstr cookie;
+    EXPECT_EQ(S_OK, uploader->get_cookie(cookie.Out()));
+    EXPECT_EQ(nullptr, cookie.Get()) << "no cookie yet";
+    Bstr text(L"a=b");
+    EXPECT_EQ(S_OK, uploader->put_cookie(text.Get()));
+    EXPECT_EQ(S_OK, uploader->get_cookie(cookie.Out()));
+    EXPECT_STREQ(L"a=b", cookie.Text());
+    EXPECT_NE(text.Get(), cookie.Get()) << "a copy";
+
+    EXPECT_EQ(E_INVALIDARG, uploader->put_CallerHWND(0x7FFFFFF0)) << "not a window";
+    EXPECT_EQ(S_OK, uploader->put_CallerHWND(0));
+
+    ComPtr<IUnknown> destination;
+    EXPECT_EQ(S_OK, uploader->get_destination(&destination));
+    EXPECT_EQ(nullptr, destination.Get());
+}
+
+TEST_F(FileUploaderTest, OnlyTheScriptInterfaceIsSafeForUntrustedCallers)
+{
+    ComPtr<CFileUploader> uploader = CFileUploader::Make();
+    ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(S_OK, uploader.As(&safety));
+    DWORD supported = 0, enabled = 0;
+    ASSERT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
+    EXPECT_EQ(static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA), supported);
+    EXPECT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, supported, supported));
+    EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
+    EXPECT_EQ(supported, enabled);
+    EXPECT_EQ(E_NOINTERFACE, safety->GetInterfaceSafetyOptions(IID_IInnerFileUploader, &supported, &enabled));
+    EXPECT_EQ(E_FAIL, safety->SetInterfaceSafetyOptions(IID_IDispatch, 0x100, 0x100));
+
+    ComPtr<IObjectWithSite> withSite;
+    ASSERT_EQ(S_OK, uploader.As(&withSite));
+    ComPtr<IUnknown> site;
+    EXPECT_EQ(E_FAIL, withSite->GetSite(IID_PPV_ARGS(&site)));
+}
+
+}  // namespace
