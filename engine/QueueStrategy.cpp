@@ -269,7 +269,11 @@ void CQueueStrategy::DeleteQueueFile(int index)
     if (index < 0 || index >= static_cast<int>(queueFiles_.size())) return;
     std::wstring& name = queueFiles_[static_cast<size_t>(index)];
     if (name.empty()) return;
-    if (!DeleteFileW(name.c_str())) Log().Write("Cannot delete file ", name.c_str());
+    // A file that stayed would be uploaded again by every later pass, so a
+    // read-only one is made writable first.
+    if (!DeleteFileW(name.c_str()) &&
+        !(SetFileAttributesW(name.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileW(name.c_str())))
+        Log().Write("Cannot delete file ", name.c_str());
     name.clear();
 }
 

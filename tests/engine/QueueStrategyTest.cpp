@@ -347,6 +347,19 @@ TEST_F(QueueStrategyTest, APassSendsOneSizeBarChoiceAndTheOthersWaitForTheNext)
     EXPECT_EQ(2u, QueueFiles().size()) << "the untagged and the damaged file stay";
 }
 
+TEST_F(QueueStrategyTest, AReadOnlyQueueFileIsStillRemovedOnceUploaded)
+{
+    // Left behind, it would be sent again by every pass the restart starts.
+    std::wstring file = WriteRecord(L"tagRO.tmp", L"http://host/ro.jpg", L"ro");
+    ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    CQueueStrategy pass;
+    ASSERT_EQ(0, pass.Initialize(empty_, empty_, empty_, empty_));
+    vptest::FakeImageUploader uploader;
+    RunPass(pass, uploader);
+    EXPECT_EQ(1u, uploader.requests.size());
+    EXPECT_FALSE(vptest::FileExists(file));
+}
+
 TEST_F(QueueStrategyTest, DamagedFilesAreSkippedAndThePassGoesOnWithTheOthers)
 {
     const std::string good = EncodeQueueRecord({L"http://host/good.jpg", L"good", true, L"", true});

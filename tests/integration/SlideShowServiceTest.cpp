@@ -37,9 +37,12 @@ std::function<CUploadStrategy*()> MakeSlideShow(const std::vector<std::wstring>&
 {
     return [=]() -> CUploadStrategy* {
         auto* strategy = new CSlideShowStrategy;
-        if (options.effect) EXPECT_EQ(0, strategy->SetOption(L"effect", *Variant(options.effect).Get()));
-        if (options.background)
+        if (options.effect) {
+            EXPECT_EQ(0, strategy->SetOption(L"effect", *Variant(options.effect).Get()));
+        }
+        if (options.background) {
             EXPECT_EQ(0, strategy->SetOption(L"background", *Variant(options.background).Get()));
+        }
         VARIANT items = vptest::PathArray(paths);
         Variant size(options.size), none;
         VARIANT flag;
