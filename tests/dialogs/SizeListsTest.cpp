@@ -37,26 +37,19 @@ TEST(SizeListsTest, MissingOrEmptyStringsFallBackEntryByEntry)
     EXPECT_EQ((std::vector<std::wstring>{L"from table", L"b", L"c"}), list);
 }
 
-TEST(SizeListsTest, PictureSizesMapOntoSlideshowSizes)
+TEST(SizeListsTest, UnknownIndicesMapOntoTheMiddleChoices)
 {
-    const int expected[] = {0, 0, 0, 2, 2, 2, 2, 2, 1};
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(expected[i], SlideshowIndexForPictureIndex(i)) << "picture index " << i;
-    EXPECT_EQ(1, SlideshowIndexForPictureIndex(9));
-    EXPECT_EQ(1, SlideshowIndexForPictureIndex(-1));
-    EXPECT_EQ(1, SlideshowIndexForPictureIndex(0x7FFFFFFF));
+    for (int index : {-1, 9, 0x7FFFFFFF}) EXPECT_EQ(1, SlideshowIndexForPictureIndex(index)) << index;
+    for (int index : {-7, 3}) EXPECT_EQ(2, PictureIndexForSlideshowIndex(index)) << index;
 }
 
-TEST(SizeListsTest, SlideshowSizesMapBackOntoPictureSizes)
+TEST(SizeListsTest, SwitchingListsKeepsASimilarSize)
 {
-    EXPECT_EQ(2, PictureIndexForSlideshowIndex(0));
-    EXPECT_EQ(3, PictureIndexForSlideshowIndex(1));
-    EXPECT_EQ(3, PictureIndexForSlideshowIndex(2));
-    EXPECT_EQ(2, PictureIndexForSlideshowIndex(3));
-    EXPECT_EQ(2, PictureIndexForSlideshowIndex(-7));
-}
-
-TEST(SizeListsTest, TheRoundTripsOfTheNamedSizes)
-{
+    EXPECT_EQ(L"320x240 (Small)", ListText(SlideshowSizeTexts(), SlideshowIndexForPictureIndex(0)));
+    EXPECT_EQ(L"640x480 (Big)", ListText(SlideshowSizeTexts(), SlideshowIndexForPictureIndex(3)));
+    EXPECT_EQ(L"640x480 (Big)", ListText(SlideshowSizeTexts(), SlideshowIndexForPictureIndex(7)));
+    EXPECT_EQ(L"320x240 (for websites and email)", ListText(PictureSizeTexts(), PictureIndexForSlideshowIndex(0)));
+    EXPECT_EQ(L"640x480 (for message boards)", ListText(PictureSizeTexts(), PictureIndexForSlideshowIndex(1)));
     // "800x600" becomes "640x480 (Big)" and comes back as "640x480 (for message boards)".
     int slideshow = SlideshowIndexForPictureIndex(4);
     EXPECT_EQ(L"640x480 (Big)", ListText(SlideshowSizeTexts(), slideshow));
@@ -80,11 +73,11 @@ TEST(SlideshowParametersTest, EffectAndBackgroundValues)
     EXPECT_EQ(L"trans3", CSlideshowParameters::EffectValue(3));
     EXPECT_EQ(L"trans0", CSlideshowParameters::EffectValue(4));
     EXPECT_EQ(L"trans0", CSlideshowParameters::EffectValue(-1));
-    const wchar_t* colours[] = {L"#000000", L"#0000FF", L"#FF00FF", L"#808080", L"#008000",
-                                L"#00FF00", L"#800000", L"#000080", L"#808000", L"#800080",
-                                L"#FF0000", L"#C0C0C0", L"#008080", L"#FFFFFF", L"#FFFF00"};
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(colours[i], CSlideshowParameters::BackgroundValue(i)) << i;
-    EXPECT_EQ(L"#000000", CSlideshowParameters::BackgroundValue(15));
+    EXPECT_EQ(L"#000000", CSlideshowParameters::BackgroundValue(0));
+    EXPECT_EQ(L"#FF00FF", CSlideshowParameters::BackgroundValue(2));
+    EXPECT_EQ(L"#C0C0C0", CSlideshowParameters::BackgroundValue(11));
+    EXPECT_EQ(L"#FFFF00", CSlideshowParameters::BackgroundValue(14));
+    EXPECT_EQ(L"#000000", CSlideshowParameters::BackgroundValue(15)) << "outside the list";
     CSlideshowParameters parameters;
     parameters.effectIndex = 2;
     parameters.backgroundIndex = 13;
