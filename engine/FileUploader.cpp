@@ -22,7 +22,10 @@
 #include "engine/ImageConverter.h"
 #include "engine/ImageUploadThead.h"
 #include "engine/JSUploadParams.h"
+#include "engine/PostToBlogStrategy.h"
+#include "engine/QueueStrategy.h"
 #include "engine/RestartImageTarget.h"
+#include "engine/SlideShowStrategy.h"
 #include "engine/TemporaryBasePath.h"
 #include "engine/TransloadStrategy.h"
 #include "module/resource.h"
@@ -551,6 +554,10 @@ try {
 
     action_ = asSlideshow;
     EnsureDestination();
+    // The slideshow sends plain addresses to the service to fetch; files chosen
+    // on disk go as "file:///" addresses, which it uploads itself.
+    for (std::wstring& file : choice.files)
+        if (file.find(L"://") == std::wstring::npos) file = L"file:///" + file;
     Variant items, size, publicFlag, noTags;
     PutPaths(items.Out(), choice.files);
     PutText(size.Out(), choice.sizeText);
@@ -591,8 +598,11 @@ CUploadStrategy* CFileUploader::CreateStrategy(StrategyKind kind)
     switch (kind) {
     case StrategyKind::Files: return new CFileUploadStrategy;
     case StrategyKind::Transload: return new CTransloadStrategy;
-    default: return nullptr;
+    case StrategyKind::Blog: return new CPostToBlogStrategy;
+    case StrategyKind::Slideshow: return new CSlideShowStrategy;
+    case StrategyKind::Queue: return new CQueueStrategy;
     }
+    return nullptr;
 }
 
 HRESULT CFileUploader::UploadWith(StrategyKind kind, const char* name, const VARIANT& items, const VARIANT& optsize,

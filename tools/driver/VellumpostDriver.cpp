@@ -1,7 +1,10 @@
 // The main job's driver: loads the toolbar library the way a browser does and
-// reports what it sees. Run under Wine by scripts/run.
+// reports what it sees, and uploads through its registered classes. Run under
+// Wine by scripts/run.
 //
 //   vpdriver info <VellumpostToolbar.dll>   version texts, exports and settings
+//   vpdriver upload <samples folder>        upload, transload and slideshow of the samples
+//   vpdriver samples <folder>               (re)writes the sample files
 #include <windows.h>
 
 #include <cstdio>
@@ -11,6 +14,8 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/VersionStrings.h"
+#include "tools/driver/Samples.h"
+#include "tools/driver/UploadJob.h"
 
 namespace {
 
@@ -84,7 +89,9 @@ int Info(const wchar_t* library)
 
 int Usage()
 {
-    std::printf("usage: vpdriver info <VellumpostToolbar.dll>\n");
+    std::printf("usage: vpdriver info <VellumpostToolbar.dll>\n"
+                "       vpdriver upload <samples folder>\n"
+                "       vpdriver samples <folder>\n");
     return 2;
 }
 
@@ -95,5 +102,7 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 2) return Usage();
     std::wstring command = argv[1];
     if (command == L"info" && argc == 3) return Info(argv[2]);
+    if (command == L"upload" && argc == 3) return RunUploadJob(argv[2]);
+    if (command == L"samples" && argc == 3) return MakeSamples(argv[2]);
     return Usage();
 }
