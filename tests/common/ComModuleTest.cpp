@@ -20,6 +20,7 @@
 #include "common/ComObject.h"
 #include "common/ModuleInstance.h"
 #include "common/RegKey.h"
+#include "support/Registration.h"
 #include "VellumpostToolbar_h.h"
 
 using Microsoft::WRL::ComPtr;
@@ -39,18 +40,8 @@ private:
     ~CWidget() override = default;
 };
 
-std::wstring GuidText(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
-
-bool ClassesKeyExists(const std::wstring& subkey)
-{
-    RegKey key;
-    return key.Open(HKEY_CLASSES_ROOT, subkey.c_str(), KEY_READ);
-}
+using vptest::ClassesKeyExists;
+using vptest::GuidText;
 
 // A string value below HKEY_CLASSES_ROOT; "<missing>" when it cannot be read.
 std::wstring ClassesValue(const std::wstring& subkey, const wchar_t* name = nullptr)
@@ -266,39 +257,6 @@ TEST_F(ComModuleTest, RegisteredProgIdCreatesThroughTheClassFactory)
     CLSID clsid = GUID_NULL;
     EXPECT_TRUE(FAILED(CLSIDFromProgID(twinProgId_.c_str(), &clsid)));
     CoUninitialize();
-}
-
-// Runs regsvr32 in this prefix on the toolbar library; returns its exit code.
-DWORD RunRegsvr32(const std::wstring& options, const std::wstring& library)
-{
-    std::wstring commandLine = L"regsvr32.exe " + options + L" \"" + library + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return static_cast<DWORD>(-1);
-    CloseHandle(process.hThread);
-    DWORD exitCode = static_cast<DWORD>(-2);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
-    return exitCode;
-}
-
-TEST(ToolbarLibraryRegistration, Regsvr32RegistersAndUnregistersTheTypeLibrary)
-{
-    // The build gives the library's path on the build machine; Wine shows
-    // that file system as drive Z.
-    std::wstring library = L"Z:";
-    for (const char* c = VP_TOOLBAR_DLL; *c; ++c) library += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
-    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(library.c_str())) << "the toolbar library is built";
-    const std::wstring typeLibKey = L"TypeLib\\" + GuidText(LIBID_VellumpostToolbarLib) + L"\\1.0";
-
-    EXPECT_EQ(0u, RunRegsvr32(L"/s", library));
-    EXPECT_TRUE(ClassesKeyExists(typeLibKey));
-    EXPECT_EQ(0u, RunRegsvr32(L"/u /s", library));
-    EXPECT_FALSE(ClassesKeyExists(typeLibKey));
-    EXPECT_EQ(0u, RunRegsvr32(L"/u /s", library)) << "unregistering twice still succeeds";
 }
 
 }  // namespace
