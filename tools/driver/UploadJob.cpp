@@ -57,6 +57,14 @@ bool IsPicture(const std::wstring& path)
     return e == L"jpg" || e == L"jpeg" || e == L"png" || e == L"gif" || e == L"bmp";
 }
 
+// The samples the job uploads: pictures and clips (the folder also holds its notes).
+bool IsSample(const std::wstring& path)
+{
+    const std::wstring e = Extension(path);
+    return IsPicture(path) || e == L"avi" || e == L"mp4" || e == L"flv" || e == L"mpg" || e == L"mov" ||
+           e == L"wmv";
+}
+
 void PutPaths(VARIANT* out, const std::vector<std::wstring>& paths)
 {
     SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(paths.size()));
@@ -203,7 +211,9 @@ int RunUploadJob(const std::wstring& samplesFolder)
         std::printf("COM cannot be started\n");
         return 1;
     }
-    const std::vector<std::wstring> samples = FilesIn(samplesFolder);
+    std::vector<std::wstring> samples = FilesIn(samplesFolder);
+    samples.erase(std::remove_if(samples.begin(), samples.end(), [](const std::wstring& path) { return !IsSample(path); }),
+                  samples.end());
     std::vector<std::wstring> pictures;
     std::copy_if(samples.begin(), samples.end(), std::back_inserter(pictures), IsPicture);
     const std::wstring server = SettingsStore().ForceServer();
