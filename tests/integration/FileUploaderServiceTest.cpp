@@ -1,0 +1,257 @@
+// The scriptable uploader as callers get it: created through COM from the
+// registered toolbar library (loaded into this process), started through its
+// native entry points or from a page, with the results reaching a toolbar in
+// this apartment and the files reaching the development service.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <dlgs.h>
+#include <gdiplus.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "VellumpostToolbar_h.h"
+#include "common/Bstr.h"
+#include "common/TextConvert.h"
+#include "common/Variant.h"
+#include "engine/FileUploader.h"
+#include "engine/GdiplusSession.h"
+#include "module/resource.h"
+#include "support/BrowserDoubles.h"
+#include "support/BrowserStockBar.h"
+#include "support/DevService.h"
+#include "support/Pictures.h"
+#include "support/Registration.h"
+#include "support/Sha256.h"
+#include "support/TempFolder.h"
+#include "support/UploadLoop.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+const DWORD kTimeoutMs = 60000;
+
+std::string Field(const vptest::Json& request, const std::string& name)
+{
+    for (const vptest::Json& field : request["fields"].Items())
+        if (field["name"].String() == name) return field["value"].String();
+    return "<absent>";
+}
+
+const vptest::Json* FilePart(const vptest::Json& request)
+{
+    for (const vptest::Json& field : request["fields"].Items())
+        if (field["name"].String() == "fileupload") return &field;
+    return nullptr;
+}
+
+std::vector<vptest::Json> Uploads(const vptest::Json& records)
+{
+    std::vector<vptest::Json> uploads;
+    for (const vptest::Json& record : records.Items())
+        if (record["method"].String() == "POST" && record["path"].String() == "/upload_api.php")
+            uploads.push_back(record);
+    return uploads;
+}
+
+// A toolbar whose upload options are public pictures without a size bar.
+class OptionsStockBar : public vptest::BrowserStockBar {
+public:
+    int optionReads = 0;
+    STDMETHODIMP GetOptions(BOOL* resize, BSTR* format, BOOL* isPublic, VARIANT* removeSizeBar) override
+    {
+        ++optionReads;
+        *resize = FALSE;
+        *format = nullptr;
+        *isPublic = TRUE;
+        VariantInit(removeSizeBar);
+        V_VT(removeSizeBar) = VT_BOOL;
+        V_BOOL(removeSizeBar) = VARIANT_FALSE;
+        return S_OK;
+    }
+};
+
+class FileUploaderServiceTest : public testing::Test {
+protected:
+    // The class is found the way a browser finds it: through the registry.
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(0u, vptest::RunRegsvr32(L"/s", vptest::ToolbarLibraryPath()));
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(service_.Available());
+        service_.Reset();
+        service_.PointToolbarHere();
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FileUploader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&uploader_)));
+        ASSERT_EQ(S_OK, uploader_.As(&inner_));
+        toolbar_ = new OptionsStockBar;
+        ASSERT_EQ(S_OK, uploader_->put_toolbar(toolbar_.Get()));
+    }
+
+    void TearDown() override
+    {
+        inner_.Reset();
+        uploader_.Reset();
+        toolbar_.Reset();
+        CoUninitialize();
+    }
+
+    // Serves the toolbar's calls until the upload has handed over its links.
+    bool WaitForLinks()
+    {
+        return vptest::PumpUntil([&] { return !toolbar_->pasteData.empty(); }, kTimeoutMs);
+    }
+
+    GdiplusSession gdiplus_;
+    vptest::DevService service_;
+    vptest::TempFolder folder_{vptest::TempFolder::OutsideTemporaryFolder};
+    ComPtr<IFileUploader> uploader_;
+    ComPtr<IInnerFileUploader> inner_;
+    ComPtr<OptionsStockBar> toolbar_;
+};
+
+TEST_F(FileUploaderServiceTest, UploadFilesThroughTheRegisteredClassReachesTheServiceAndTheToolbar)
+{
+    std::wstring picture = folder_.File(L"registered.png");
+    vptest::MakePicture(picture, 90, 60, Gdiplus::ImageFormatPNG);
+    auto page = vptest::BrowserPage::Create();
+    ASSERT_EQ(S_OK, uploader_->put_destination(vptest::Query<IUnknown>(page.document).Get()));
+    ASSERT_EQ(S_OK, uploader_->put_Action(static_cast<ActionStatisticsEnum>(asUpload + asFromBrowser)));
+    Bstr cookie(L"user=7");
+    ASSERT_EQ(S_OK, uploader_->put_cookie(cookie.Get()));
+
+    Variant item(picture.c_str()), none, tags(L"from com");
+    EXPECT_EQ(S_OK, inner_->UploadFiles(*item.Get(), *none.Get(), *none.Get(), *tags.Get(), *none.Get()));
+    ComPtr<IUnknown> destination;
+    EXPECT_EQ(S_OK, uploader_->get_destination(&destination));
+    EXPECT_EQ(nullptr, destination.Get()) << "the upload took the destination along";
+
+    ASSERT_TRUE(WaitForLinks()) << "the toolbar got no links";
+    ASSERT_EQ(1u, toolbar_->history.size());
+    ASSERT_TRUE(toolbar_->history[0].imageLink.has_value());
+    EXPECT_NE(std::wstring::npos, toolbar_->pasteData[0].data.find(L"registered.png"));
+    for (DWORD thread : toolbar_->callThreads) EXPECT_EQ(GetCurrentThreadId(), thread) << "calls come in this apartment";
+
+    std::vector<vptest::Json> uploads = Uploads(service_.Requests());
+    ASSERT_EQ(1u, uploads.size());
+    EXPECT_EQ("upload", Field(uploads[0], "statistics_operation"));
+    EXPECT_EQ("browser", Field(uploads[0], "statistics_source"));
+    EXPECT_EQ("user=7", Field(uploads[0], "cookie"));
+    EXPECT_EQ("from com", Field(uploads[0], "tags"));
+    const vptest::Json* part = FilePart(uploads[0]);
+    ASSERT_NE(nullptr, part);
+    EXPECT_EQ(vptest::Sha256Hex(vptest::ReadFileBytes(picture)), (*part)["sha256"].String());
+}
+
+TEST_F(FileUploaderServiceTest, AServicePageGetsItsScreenshotUploadedAndAForeignPageNothing)
+{
+    auto page = vptest::BrowserPage::Create();
+    auto site = vptest::BrowserSite::Create(page.document);
+    ComPtr<IObjectWithSite> withSite;
+    ASSERT_EQ(S_OK, uploader_.As(&withSite));
+    ASSERT_EQ(S_OK, withSite->SetSite(vptest::Query<IUnknown>(site).Get()));
+    // The page gives its document as destination, so no browser window is opened.
+    ASSERT_EQ(S_OK, uploader_->put_destination(vptest::Query<IUnknown>(page.document).Get()));
+
+    page.document->url = L"http://vellumpost.com.evil.net/steal.html";
+    EXPECT_EQ(E_ACCESSDENIED, uploader_->TakeScreenShot());
+    EXPECT_TRUE(Uploads(service_.Requests()).empty()) << "nothing left the machine";
+
+    page.document->url = service_.Url(L"/toolbar/page.html");
+    EXPECT_EQ(S_OK, uploader_->TakeScreenShot());
+    ASSERT_TRUE(WaitForLinks());
+    std::vector<vptest::Json> uploads = Uploads(service_.Requests());
+    ASSERT_EQ(1u, uploads.size());
+    EXPECT_EQ("screenshot", Field(uploads[0], "statistics_operation"));
+    EXPECT_EQ(1, toolbar_->optionReads);
+    EXPECT_EQ("yes", Field(uploads[0], "public"));
+    EXPECT_EQ("<absent>", Field(uploads[0], "rembar")) << "the toolbar's size-bar choice";
+    const vptest::Json* part = FilePart(uploads[0]);
+    ASSERT_NE(nullptr, part);
+    const std::string type = (*part)["content_type"].String();
+    EXPECT_TRUE(type == "image/png" || type == "image/jpeg") << type;
+}
+
+// Answers the upload file dialog from another thread, as a person would:
+// the file's name in the name field, then OK.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(std::wstring path) : path_(std::move(path))
+    {
+        thread_ = CreateThread(nullptr, 0, &DialogAnswerer::Run, this, 0, nullptr);
+    }
+    ~DialogAnswerer()
+    {
+        WaitForSingleObject(thread_, kTimeoutMs);
+        CloseHandle(thread_);
+    }
+    bool answered = false;
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        auto* answerer = static_cast<DialogAnswerer*>(self);
+        const std::wstring title = LoadModuleString(IDS_FILE_DIALOG_TITLE);
+        for (int attempt = 0; attempt < 400 && !answerer->answered; ++attempt) {
+            HWND dialog = FindWindowW(L"#32770", title.c_str());
+            if (!dialog) {
+                Sleep(50);  // polling another thread's window: no event to wait on
+                continue;
+            }
+            // The name field is an editable combo box (or a plain edit in older dialogs).
+            HWND name = GetDlgItem(dialog, cmb13);
+            if (!name) name = GetDlgItem(dialog, edt1);
+            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answerer->path_.c_str()));
+            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            answerer->answered = true;
+        }
+        return 0;
+    }
+    std::wstring path_;
+    HANDLE thread_;
+};
+
+TEST_F(FileUploaderServiceTest, TheUploadDialogsChoiceIsUploadedAsAnUploadWhateverActionWasSet)
+{
+    std::wstring picture = folder_.File(L"chosen.png");
+    vptest::MakePicture(picture, 64, 48, Gdiplus::ImageFormatPNG);
+    auto page = vptest::BrowserPage::Create();
+    ASSERT_EQ(S_OK, uploader_->put_destination(vptest::Query<IUnknown>(page.document).Get()));
+    ASSERT_EQ(S_OK, uploader_->put_Action(static_cast<ActionStatisticsEnum>(21)));
+    {
+        DialogAnswerer answerer(picture);
+        EXPECT_EQ(S_OK, uploader_->OpenUploadDialog());
+        EXPECT_TRUE(answerer.answered);
+    }
+    ASSERT_TRUE(WaitForLinks());
+    std::vector<vptest::Json> uploads = Uploads(service_.Requests());
+    ASSERT_EQ(1u, uploads.size());
+    // 21 would have read "screenshot" from the "toolbar".
+    EXPECT_EQ("upload", Field(uploads[0], "statistics_operation"));
+    EXPECT_EQ("unknown", Field(uploads[0], "statistics_source"));
+    const vptest::Json* part = FilePart(uploads[0]);
+    ASSERT_NE(nullptr, part);
+    EXPECT_EQ(vptest::Sha256Hex(vptest::ReadFileBytes(picture)), (*part)["sha256"].String());
+}
+
+TEST_F(FileUploaderServiceTest, TheScriptInterfaceOfTheRegisteredClassIsMarkedSafe)
+{
+    ComPtr<IObjectSafety> safety;
+    ASSERT_EQ(S_OK, uploader_.As(&safety));
+    DWORD supported = 0, enabled = 0;
+    EXPECT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
+    EXPECT_EQ(static_cast<DWORD>(INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA), supported);
+    CLSID byProgId = GUID_NULL;
+    EXPECT_EQ(S_OK, CLSIDFromProgID(L"VellumpostToolbar.ImageUploader", &byProgId));
+    EXPECT_TRUE(IsEqualCLSID(CLSID_FileUploader, byProgId));
+    EXPECT_EQ(S_OK, CLSIDFromProgID(L"VellumpostToolbar.FileUploader.1", &byProgId));
+    EXPECT_TRUE(IsEqualCLSID(CLSID_FileUploader, byProgId));
+}
+
+}  // namespace
