@@ -275,7 +275,10 @@ int RunUploadJob(const std::wstring& samplesFolder)
                                return inner.CreateSlideshow(*items.Get(), *size.Get(), *publicFlag.Get(),
                                                             *none.Get(), *effect.Get(), *background.Get());
                            }};
-    if (!pictures.empty() && !Run(slideshow, uploaded)) ++failures;
+    if (!pictures.empty()) {
+        if (!Run(slideshow, uploaded)) ++failures;
+        std::printf("  (the slideshow's import page goes to a results window; this run opens none)\n");
+    }
 
     if (!PrintHistory(uploaded)) ++failures;
     std::printf("\n%s\n", failures == 0 ? "All uploads succeeded." : "SOME UPLOADS FAILED.");
