@@ -77,7 +77,10 @@ void CProgress::SetProgress(int position, int range)
     UINT units = 0;
     if (!scale_.Units(position, range, &units)) return;
     if (!cancelEnabled_) EnableCancel(true);
-    SetBarPosition(units);
+    // About one step per pixel of the bar; smaller steps are not drawn anyway.
+    const UINT step = scale_.Range() / 250 > 0 ? scale_.Range() / 250 : 1;
+    const UINT moved = units > barUnits_ ? units - barUnits_ : barUnits_ - units;
+    if (moved >= step) SetBarPosition(units);
 }
 
 void CProgress::SetSize(ULONGLONG bytes)
@@ -122,6 +125,7 @@ void CProgress::RefreshLabel(UINT labelId)
 
 void CProgress::SetBarPosition(UINT units)
 {
+    barUnits_ = units;
     if (bar_) SendMessageW(bar_, PBM_SETPOS, BarValue(units), 0);
 }
 
@@ -141,7 +145,7 @@ void CProgress::OnInitDialog(HWND dialog)
     if (sizeControl_) SetWindowTextW(sizeControl_, L"");
     if (bar_) {
         SendMessageW(bar_, PBM_SETRANGE32, 0, BarValue(barRange_));
-        SendMessageW(bar_, PBM_SETPOS, 0, 0);
+        SetBarPosition(0);
     }
     EnableCancel(false);
     // A shared icon of the module: it needs no destroying.

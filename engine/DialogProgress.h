@@ -48,6 +48,10 @@ private:
     std::wstring itemName_;
     ProgressScale scale_;
     UINT barRange_ = ProgressScale::kUnitsPerItem;
+    // Where the bar was last moved to; per-chunk reports move it only once the
+    // change shows (a repaint for every chunk of the body costs more than the
+    // upload itself).
+    UINT barUnits_ = 0;
     bool cancelEnabled_ = false;
     HWND labelControl_ = nullptr;
     HWND sizeControl_ = nullptr;

@@ -243,6 +243,23 @@ TEST_F(ProgressDialogTest, PositionsOutsideTheRangeAreIgnored)
     EXPECT_TRUE(CancelEnabled());
 }
 
+TEST_F(ProgressDialogTest, ChunkReportsMoveTheBarOnlyByVisibleSteps)
+{
+    // One report per 1024-byte chunk of a 1 MB body: redrawing the bar for
+    // each of them used to cost more than sending the bytes.
+    progress_->Show(true);
+    const int range = 1024 * 1024 * 115 / 100;
+    progress_->SetProgress(range * 5 / 100, range);
+    const int first = BarPosition();
+    EXPECT_NEAR(500, first, 1);
+    progress_->SetProgress(range * 5 / 100 + 1024, range);
+    EXPECT_EQ(first, BarPosition()) << "a change of less than a pixel is not drawn";
+    progress_->SetProgress(range * 5 / 100 + 8 * 1024, range);
+    EXPECT_GT(BarPosition(), first) << "a visible change is";
+    progress_->SetProgress(range - 1, range);
+    EXPECT_EQ(9999, BarPosition()) << "the bar still reaches the end";
+}
+
 TEST_F(ProgressDialogTest, CancelWorksOnlyWhileBytesAreBeingSent)
 {
     progress_->Show(true);
