@@ -46,7 +46,10 @@ void RegistrySandbox::Leave()
     RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
     if (g_key) RegCloseKey(g_key);
     g_key = nullptr;
-    if (g_owner) RegDeleteTreeW(HKEY_CURRENT_USER, g_path.c_str()), RegDeleteKeyW(HKEY_CURRENT_USER, g_path.c_str());
+    if (g_owner) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, g_path.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, g_path.c_str());
+    }
 }
 
 std::wstring RegistrySandbox::Path() { return g_path; }
