@@ -14,3 +14,23 @@ endfunction()
 # The system libraries the toolbar code calls into.
 set(VP_WIN32_LIBS ole32 oleaut32 uuid advapi32 user32 gdi32 shell32 shlwapi
     comctl32 comdlg32 wininet version gdiplus)
+
+# vp_widl(<idl> <output folder> <base name>): compiles an IDL file with widl
+# into <base>_h.h (interfaces), <base>_i.c (identifiers) and <base>.tlb (type
+# library) in the output folder. importlib("stdole2.tlb") resolves through
+# Wine's own copy.
+function(vp_widl idl out base)
+  file(MAKE_DIRECTORY ${out})
+  add_custom_command(
+    OUTPUT ${out}/${base}_h.h ${out}/${base}_i.c ${out}/${base}.tlb
+    COMMAND ${VP_WIDL} ${VP_WIDL_ARCH}
+            -I/usr/include/wine/wine/windows
+            -L/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+            -h -H ${out}/${base}_h.h
+            -u -U ${out}/${base}_i.c
+            -t -T ${out}/${base}.tlb
+            ${idl}
+    DEPENDS ${idl}
+    COMMENT "widl ${base}.idl"
+    VERBATIM)
+endfunction()

@@ -17,28 +17,13 @@
 #include "support/EngineFakes.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
+#include "tests/engine/StrategyArgs.h"
 
 namespace {
 
 using vptest::FormField;
 using vptest::FormFieldNames;
-
-VARIANT Paths(const std::vector<std::wstring>& paths)
-{
-    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(paths.size()));
-    LONG i = 0;
-    for (const auto& p : paths) {
-        BSTR b = SysAllocString(p.c_str());
-        SafeArrayPutElement(array, &i, b);
-        SysFreeString(b);
-        ++i;
-    }
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(&v) = array;
-    return v;
-}
+using vptest::PathArray;
 
 VARIANT Text(const wchar_t* text)
 {
@@ -100,7 +85,7 @@ protected:
 
     void Start(CFileUploadStrategy& strategy, const std::vector<std::wstring>& paths, const wchar_t* size = nullptr)
     {
-        VARIANT items = Paths(paths);
+        VARIANT items = PathArray(paths);
         VARIANT sizeValue;
         VariantInit(&sizeValue);
         if (size) sizeValue = Text(size);
@@ -248,7 +233,7 @@ TEST_F(FileUploadStrategyTest, SeveralResultsArePostedToTheResultsPage)
 {
     std::wstring a = folder_.Write(L"a.swf", "x");
     std::wstring b = folder_.Write(L"b.swf", "y");
-    VARIANT items = Paths({a, b});
+    VARIANT items = PathArray({a, b});
     VARIANT none;
     VariantInit(&none);
     SAFEARRAY* flags = SafeArrayCreateVector(VT_VARIANT, 0, 2);
@@ -289,7 +274,7 @@ TEST_F(FileUploadStrategyTest, UnsupportedFilesAreLeftOutOrTheUploadDropped)
     });
     {
         CFileUploadStrategy strategy;
-        VARIANT items = Paths({L"C:\\a.jpg", L"C:\\notes.txt", L"C:\\clip.avi"});
+        VARIANT items = PathArray({L"C:\\a.jpg", L"C:\\notes.txt", L"C:\\clip.avi"});
         EXPECT_EQ(0, strategy.SetItems(items));
         ASSERT_EQ(2, strategy.GetItemCount());
         EXPECT_EQ(L"C:\\clip.avi", strategy.GetItem(1).Path());
@@ -300,14 +285,14 @@ TEST_F(FileUploadStrategyTest, UnsupportedFilesAreLeftOutOrTheUploadDropped)
     {
         answer = false;
         CFileUploadStrategy strategy;
-        VARIANT items = Paths({L"C:\\a.jpg", L"C:\\notes.txt"});
+        VARIANT items = PathArray({L"C:\\a.jpg", L"C:\\notes.txt"});
         EXPECT_EQ(1, strategy.SetItems(items)) << "cancelled: nothing is uploaded";
         VariantClear(&items);
     }
     {
         answer = true;
         CFileUploadStrategy strategy;
-        VARIANT items = Paths({L"C:\\notes.txt"});
+        VARIANT items = PathArray({L"C:\\notes.txt"});
         EXPECT_EQ(1, strategy.SetItems(items)) << "all rejected: nothing is uploaded";
         VariantClear(&items);
     }
@@ -418,7 +403,7 @@ TEST(FileUploadPostDataTest, HtmlFormListsEveryResultInOrder)
     strategy.SetUploader(&uploader);
     auto* target = new FormTarget;
     strategy.SetTarget(target);
-    VARIANT items = Paths({folder.Write(L"a.swf", "x"), folder.Write(L"b.swf", "y")});
+    VARIANT items = PathArray({folder.Write(L"a.swf", "x"), folder.Write(L"b.swf", "y")});
     ASSERT_EQ(0, strategy.SetItems(items));
     VariantClear(&items);
     ASSERT_EQ(S_OK, strategy.UploadNextItem());
