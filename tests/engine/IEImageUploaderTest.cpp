@@ -605,7 +605,8 @@ TEST_F(IEImageUploaderTest, InterfacePropertiesHoldTheirObjects)
         vptest::FakeProgress* otherProgress = nullptr;
         ComPtr<TestUploader> otherUploader = MakeUploader(nullptr, otherProgress);
         ComPtr<IDispatch> other;
-        other.Attach(otherUploader->GetDispatch());
+        // GetDispatch hands out its own reference; this ComPtr's Attach would add one more.
+        *other.GetAddressOf() = otherUploader->GetDispatch();
         EXPECT_EQ(S_OK, uploader->put_caller(other.Get()));
         ComPtr<IDispatch> caller;
         EXPECT_EQ(S_OK, uploader->get_caller(&caller));
