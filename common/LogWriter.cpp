@@ -106,3 +106,20 @@ void LogWriter::Format(const char* format, ...) const
     va_end(args);
     Write(buffer);
 }
+
+LogAddress::LogAddress(const void* object)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    auto value = reinterpret_cast<UINT_PTR>(object);
+    char* out = text_;
+    *out++ = '0';
+    *out++ = 'x';
+    bool started = false;
+    for (int shift = static_cast<int>(sizeof(void*) * 8) - 4; shift >= 0; shift -= 4) {
+        unsigned digit = static_cast<unsigned>((value >> shift) & 0xF);
+        if (digit == 0 && !started && shift != 0) continue;
+        started = true;
+        *out++ = kDigits[digit];
+    }
+    *out = '\0';
+}

@@ -28,3 +28,14 @@ private:
     bool enabled_;
     std::wstring path_;
 };
+
+// An object's address as log lines show it: "0x" and the hex digits of the full
+// pointer width. Log lines write it with "%s" and c_str().
+class LogAddress {
+public:
+    explicit LogAddress(const void* object);
+    const char* c_str() const { return text_; }
+
+private:
+    char text_[2 + 2 * sizeof(void*) + 1];
+};

@@ -31,7 +31,7 @@ try {
     }
     return FALSE;
 } catch (...) {
-    LogWriter("CCancelTagging").Format("EXCEPTION on message 0x%x in 0x%x", message,
-                                       static_cast<unsigned>(reinterpret_cast<UINT_PTR>(dialog)));
+    LogWriter("CCancelTagging").Format("EXCEPTION on message 0x%x in %s", message,
+                                       LogAddress(dialog).c_str());
     return FALSE;
 }

@@ -27,7 +27,6 @@ const LogWriter& Log()
     return log;
 }
 
-unsigned Address(const void* object) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(object)); }
 
 // Until the warning dialog is wired in, files that cannot be sent are left out
 // and the rest goes ahead; the log tells which.
@@ -281,7 +280,7 @@ HRESULT CFileUploadStrategy::DocumentComplete(const wchar_t* response)
         if (FAILED(UploadNextItem())) return UploadComplete();
         return 0;
     } catch (...) {
-        Log().Format("EXCEPTION on DocumentComplete 0x%x", Address(this));
+        Log().Format("EXCEPTION on DocumentComplete %s", LogAddress(this).c_str());
         return E_FAIL;
     }
 }
@@ -304,7 +303,7 @@ int CFileUploadStrategy::UploadError()
         UploadComplete();
         return 1;
     } catch (...) {
-        Log().Format("EXCEPTION on UploadError 0x%x", Address(this));
+        Log().Format("EXCEPTION on UploadError %s", LogAddress(this).c_str());
         return E_FAIL;
     }
 }

@@ -34,7 +34,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-unsigned Address(const void* object) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(object)); }
 
 std::wstring Lower(std::wstring text)
 {
@@ -301,7 +300,7 @@ void CFileUploader::DropPending()
     try {
         delete pending_;
     } catch (...) {
-        log_.Format("EXCEPTION on delete strategy 0x%x", Address(pending_));
+        log_.Format("EXCEPTION on delete strategy %s", LogAddress(pending_).c_str());
     }
     pending_ = nullptr;
 }

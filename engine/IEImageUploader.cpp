@@ -29,10 +29,6 @@ const char kCategory[] = "CIEImageUploader";
 const DWORD kRequestFlags = 0x84400100;
 const DWORD kReadPiece = 1023;
 
-unsigned Address(const void* object)
-{
-    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(object));
-}
 
 // A step failure with the text that goes to the log.
 class StepError : public std::runtime_error {
@@ -145,13 +141,13 @@ CIEImageUploader::CIEImageUploader() : log_(kCategory), body_(std::string())
     ZeroMemory(&readBuffers_, sizeof(readBuffers_));
     ZeroMemory(chunk_, sizeof(chunk_));
     ZeroMemory(readBuffer_, sizeof(readBuffer_));
-    log_.Format("Uploader has been created 0x%x", Address(this));
+    log_.Format("Uploader has been created %s", LogAddress(this).c_str());
     progress_.reset(CreateDialogProgress(this));
 }
 
 CIEImageUploader::~CIEImageUploader()
 {
-    log_.Format("Destroying uploader 0x%x", Address(this));
+    log_.Format("Destroying uploader %s", LogAddress(this).c_str());
     if (window_) {
         DestroyWindow(window_);
         window_ = nullptr;
@@ -164,18 +160,18 @@ CIEImageUploader::~CIEImageUploader()
     try {
         strategy_.reset();
     } catch (...) {
-        log_.Format("EXCEPTION on delete strategy 0x%x", Address(this));
+        log_.Format("EXCEPTION on delete strategy %s", LogAddress(this).c_str());
     }
     try {
         extraTarget_.reset();
     } catch (...) {
-        log_.Format("EXCEPTION on delete image target 0x%x", Address(this));
+        log_.Format("EXCEPTION on delete image target %s", LogAddress(this).c_str());
     }
     try {
         if (callerWindow_) KeepBrowserWindow(callerWindow_, false);
         callerWindow_ = nullptr;
     } catch (...) {
-        log_.Format("EXCEPTION on release HWND 0x%x", Address(this));
+        log_.Format("EXCEPTION on release HWND %s", LogAddress(this).c_str());
     }
     // The Internet handles close as members: request, connection, root.
 }
@@ -185,7 +181,7 @@ void CIEImageUploader::DeleteProgress()
     try {
         progress_.reset();
     } catch (...) {
-        log_.Format("EXCEPTION on delete progress 0x%x", Address(this));
+        log_.Format("EXCEPTION on delete progress %s", LogAddress(this).c_str());
     }
 }
 
@@ -279,7 +275,7 @@ try {
     try {
         if (callerWindow_) KeepBrowserWindow(callerWindow_, false);
     } catch (...) {
-        log_.Format("EXCEPTION on release HWND 0x%x", Address(this));
+        log_.Format("EXCEPTION on release HWND %s", LogAddress(this).c_str());
     }
     callerWindow_ = window;
     if (callerWindow_) KeepBrowserWindow(callerWindow_, true);
@@ -304,7 +300,7 @@ try {
     try {
         strategy_.reset();
     } catch (...) {
-        log_.Format("EXCEPTION on delete strategy 0x%x", Address(this));
+        log_.Format("EXCEPTION on delete strategy %s", LogAddress(this).c_str());
     }
     strategy_.reset(reinterpret_cast<CUploadStrategy*>(value));
     return S_OK;
@@ -316,7 +312,7 @@ try {
     try {
         extraTarget_.reset();
     } catch (...) {
-        log_.Format("EXCEPTION on delete image target 0x%x", Address(this));
+        log_.Format("EXCEPTION on delete image target %s", LogAddress(this).c_str());
     }
     extraTarget_.reset(reinterpret_cast<ImageTarget*>(value));
     return S_OK;
@@ -361,7 +357,7 @@ void CIEImageUploader::OnCancel(bool force)
             if (progress_) progress_->Show(false);
         }
     } catch (...) {
-        log_.Format("EXCEPTION on CancelUpload 0x%x", Address(this));
+        log_.Format("EXCEPTION on CancelUpload %s", LogAddress(this).c_str());
     }
 }
 
@@ -686,7 +682,7 @@ void CIEImageUploader::Complete()
         Bstr text(Widen(response_, CP_THREAD_ACP).c_str());
         if (strategy_) strategy_->DocumentComplete(text.Text());
     } catch (...) {
-        log_.Format("EXCEPTION on DocumentComplete 0x%x", Address(this));
+        log_.Format("EXCEPTION on DocumentComplete %s", LogAddress(this).c_str());
     }
 }
 

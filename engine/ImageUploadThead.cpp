@@ -20,7 +20,6 @@ const LogWriter& Log()
     return log;
 }
 
-unsigned Address(const void* object) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(object)); }
 
 // Marshals an interface into a stream on global memory for another thread of
 // this process; the stream holds a strong reference until it is released.
@@ -56,21 +55,21 @@ void ReleaseStream(ComPtr<IStream>& stream)
 
 CImageUploadThead::~CImageUploadThead()
 {
-    Log().Format("Destroying uploader thread instance 0x%x", Address(this));
+    Log().Format("Destroying uploader thread instance %s", LogAddress(this).c_str());
     try {
         delete strategy_;
     } catch (...) {
-        Log().Format("EXCEPTION on delete strategy 0x%x", Address(strategy_));
+        Log().Format("EXCEPTION on delete strategy %s", LogAddress(strategy_).c_str());
     }
     try {
         delete target_;
     } catch (...) {
-        Log().Format("EXCEPTION on delete image target 0x%x", Address(target_));
+        Log().Format("EXCEPTION on delete image target %s", LogAddress(target_).c_str());
     }
     try {
         ReleaseStream(destinationStream_);
     } catch (...) {
-        Log().Format("EXCEPTION on free Destination 0x%x", Address(this));
+        Log().Format("EXCEPTION on free Destination %s", LogAddress(this).c_str());
     }
     ReleaseStream(progressStream_);
     ReleaseStream(toolbarStream_);
@@ -128,7 +127,7 @@ void CImageUploadThead::SetStrategy(CUploadStrategy* strategy)
         try {
             delete strategy_;
         } catch (...) {
-            Log().Format("EXCEPTION on delete strategy 0x%x", Address(strategy_));
+            Log().Format("EXCEPTION on delete strategy %s", LogAddress(strategy_).c_str());
         }
     }
     strategy_ = strategy;
@@ -140,7 +139,7 @@ void CImageUploadThead::SetTarget(ImageTarget* target)
         try {
             delete target_;
         } catch (...) {
-            Log().Format("EXCEPTION on delete image target 0x%x", Address(target_));
+            Log().Format("EXCEPTION on delete image target %s", LogAddress(target_).c_str());
         }
     }
     target_ = target;
@@ -210,7 +209,7 @@ void CImageUploadThead::Run()
             }
         }
     } catch (...) {
-        Log().Format("EXCEPTION in upload thread 0x%x", Address(this));
+        Log().Format("EXCEPTION in upload thread %s", LogAddress(this).c_str());
     }
     delete this;
     CoUninitialize();

@@ -21,7 +21,6 @@ const LogWriter& Log()
     return log;
 }
 
-unsigned Address(const void* object) { return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(object)); }
 
 const wchar_t kQueueEventName[] = L"VellumpostTagUploadQueueEvent";
 
@@ -110,7 +109,7 @@ CQueueStrategy::CQueueStrategy()
 
 CQueueStrategy::~CQueueStrategy()
 {
-    Log().Format("Destroying queue strategy 0x%x", Address(this));
+    Log().Format("Destroying queue strategy %s", LogAddress(this).c_str());
 }
 
 HRESULT CQueueStrategy::Initialize(const VARIANT& items, const VARIANT& optsize, const VARIANT& publicFlags,
@@ -153,7 +152,7 @@ try {
     WriteQueueFiles();
     return 0;
 } catch (...) {
-    Log().Format("EXCEPTION on Initialize 0x%x", Address(this));
+    Log().Format("EXCEPTION on Initialize %s", LogAddress(this).c_str());
     return E_FAIL;
 }
 
@@ -317,7 +316,7 @@ try {
     }
     return 0;
 } catch (...) {
-    Log().Format("EXCEPTION on QueryCancel 0x%x", Address(this));
+    Log().Format("EXCEPTION on QueryCancel %s", LogAddress(this).c_str());
     return 0;
 }
 
@@ -329,6 +328,6 @@ try {
     target_->OnUploadComplete(results_);
     return 0;
 } catch (...) {
-    Log().Format("EXCEPTION on UploadComplete 0x%x", Address(this));
+    Log().Format("EXCEPTION on UploadComplete %s", LogAddress(this).c_str());
     return E_FAIL;
 }

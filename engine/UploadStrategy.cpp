@@ -93,17 +93,17 @@ bool VariantTexts(const VARIANT& value, std::vector<std::optional<std::wstring>>
 
 CUploadStrategy::CUploadStrategy() : target_(new CEmptyImageTarget)
 {
-    Log().Format("UploadStrategy has been created 0x%x", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(this)));
+    Log().Format("UploadStrategy has been created %s", LogAddress(this).c_str());
 }
 
 CUploadStrategy::~CUploadStrategy()
 {
-    Log().Format("Destroying 0x%x", static_cast<unsigned>(reinterpret_cast<UINT_PTR>(this)));
+    Log().Format("Destroying %s", LogAddress(this).c_str());
     try {
         target_.reset();
     } catch (...) {
-        Log().Format("EXCEPTION on destroying upload strategy 0x%x",
-                     static_cast<unsigned>(reinterpret_cast<UINT_PTR>(this)));
+        Log().Format("EXCEPTION on destroying upload strategy %s",
+                     LogAddress(this).c_str());
     }
 }
 
