@@ -29,13 +29,6 @@ namespace {
 
 const wchar_t kVersionSuffix[] = L".1";
 
-std::wstring GuidText(const GUID& guid)
-{
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, ARRAYSIZE(text));
-    return text;
-}
-
 // Creates HKCR\subkey (with the keys above it) and sets one string value; a
 // null name sets the default value.
 HRESULT SetClassesString(const std::wstring& subkey, const wchar_t* name, const std::wstring& value)
@@ -138,6 +131,13 @@ HRESULT UnregisterClassKeys(const ComClassEntry& entry)
 }
 
 }  // namespace
+
+std::wstring GuidText(const GUID& guid)
+{
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, ARRAYSIZE(text));
+    return text;
+}
 
 ComModule& ComModule::Instance()
 {

@@ -16,6 +16,9 @@ using ComCreator = HRESULT (*)(REFIID iid, void** object);
 // written and before they are removed.
 using ComRegistryHook = HRESULT (*)(bool registering);
 
+// A class or library identifier as the registry spells it: "{...}" in upper case.
+std::wstring GuidText(const GUID& guid);
+
 // One row of the class table.
 struct ComClassEntry {
     const CLSID* clsid;

@@ -1,6 +1,7 @@
-// The class table of the toolbar library: one row per creatable COM class.
+// The class table of the toolbar library: one row per COM class.
 // DllGetClassObject, DllRegisterServer and DllUnregisterServer all read this
-// table, so a class becomes creatable and registered by adding its row:
+// table, so a class becomes registered by its row and creatable by the row's
+// creator:
 //
 //   {&CLSID_Thing, {L"VellumpostToolbar.Thing", nullptr}, L"Thing Class", &CThing::CreateInstance},
 //
@@ -15,6 +16,7 @@
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
 #include "module/resource.h"
+#include "module/setup/BrowserEntries.h"
 
 namespace {
 
@@ -59,12 +61,26 @@ HRESULT CreateFileUploader(REFIID iid, void** object)
 
 ComModule& ToolbarComModule()
 {
+    // Classes whose creator is null are registered (their clients find them
+    // by ProgID and class identifier) and refused by DllGetClassObject until
+    // their implementation takes its place in the row.
     static ComModule& module = ComModule::Instance().Initialize(
         {
-            {&CLSID_IEImageUploader, {L"VellumpostToolbar.IEImageUploader", nullptr}, L"IEImageUploader Class",
-             &CIEImageUploader::CreateInstance},
+            {&CLSID_StockBar, {L"Vellumpost.StockBar", nullptr}, L"Vellumpost Toolbar", nullptr, L"Apartment",
+             &RegisterBandEntries},
+            {&CLSID_NavigatorSupervisor, {L"VellumpostToolbar.NavigatorSupervisor", nullptr},
+             L"NavigatorSupervisor Class", nullptr},
             {&CLSID_FileUploader, {L"VellumpostToolbar.FileUploader", L"VellumpostToolbar.ImageUploader"},
              L"FileUploader Class", &CreateFileUploader},
+            {&CLSID_DragAndDropHandler, {L"VellumpostToolbar.DragAndDropHandler", nullptr},
+             L"DragAndDropHandler Class", nullptr},
+            {&CLSID_ImageContextMenu, {L"VellumpostToolbar.ImageContextMenu", nullptr}, L"ImageContextMenu Class",
+             nullptr, L"Apartment", &RegisterBrowserMenuEntries},
+            {&CLSID_IEImageUploader, {L"VellumpostToolbar.IEImageUploader", nullptr}, L"IEImageUploader Class",
+             &CIEImageUploader::CreateInstance},
+            {&CLSID_ButtonsHandler, {L"VellumpostToolbar.ButtonsHandler", nullptr}, L"ButtonsHandler Class",
+             nullptr},
+            {&CLSID_CheckUpdate, {L"VellumpostToolbar.CheckUpdate", nullptr}, L"CheckUpdate Class", nullptr},
         },
         &LIBID_VellumpostToolbarLib);
     return module;

@@ -5,6 +5,7 @@
 #include "common/ComModule.h"
 #include "common/LogWriter.h"
 #include "common/VersionStrings.h"
+#include "dialogs/SizeLists.h"
 #include "module/ClassTable.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
@@ -16,6 +17,12 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
             ToolbarComModule();
             DisableThreadLibraryCalls(instance);
             VersionStrings::Initialize(instance);
+            // The dialogs' choice lists, loaded once before any thread of
+            // the module can show a dialog.
+            PictureSizeTexts();
+            SlideshowSizeTexts();
+            EffectTexts();
+            BackgroundTexts();
             log.Write("Init done");
         } else if (reason == DLL_PROCESS_DETACH) {
             LogWriter log("MAIN");

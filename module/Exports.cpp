@@ -1,11 +1,78 @@
-// The COM entry points of the toolbar library: class objects, the unload
-// check and self-registration, all over the library's class table.
+// The exports of the toolbar library: the COM entry points (class objects,
+// the unload check, self-registration) and the four functions the installer
+// and the uninstaller call.
 #include <windows.h>
 
+#include "VellumpostToolbar_h.h"
+#include "common/Bstr.h"
 #include "common/HResult.h"
 #include "common/LogWriter.h"
 #include "common/ModuleInstance.h"
+#include "common/ServiceUrl.h"
+#include "common/TextConvert.h"
+#include "common/VersionStrings.h"
+#include "common/WebBrowser.h"
 #include "module/ClassTable.h"
+#include "module/resource.h"
+#include "module/setup/FileTypeRegistration.h"
+#include "module/setup/HelperPrograms.h"
+#include "module/setup/InstallerSteps.h"
+#include "module/setup/SessionProcesses.h"
+#include "module/setup/UserAgentEntry.h"
+
+namespace {
+
+const wchar_t kBrowserImage[] = L"IEXPLORE.EXE";
+// A new browser window that has not shown itself by then is left to itself.
+const DWORD kBrowserShowBoundMs = 30000;
+
+// COM for the calling thread of an installer export, for as long as it runs.
+class ComApartment {
+public:
+    ComApartment() : hr_(CoInitialize(nullptr)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    bool Ok() const { return SUCCEEDED(hr_); }
+
+private:
+    HRESULT hr_;
+};
+
+// Runs an installer export's body; an exception is logged and, as every
+// outcome of these exports, answered with 0.
+template <typename Body>
+int InstallerExport(const char* category, const char* name, Body body)
+{
+    try {
+        body();
+    } catch (...) {
+        LogCaughtException(LogWriter(category), name, ThisModule());
+    }
+    return 0;
+}
+
+// Calls use with a new browser instance, inside a COM apartment of the
+// calling thread; nothing happens when either cannot be had.
+template <typename Use>
+void WithNewBrowser(Use use)
+{
+    ComApartment com;
+    if (!com.Ok()) return;
+    WebBrowser browser;
+    if (SUCCEEDED(browser.CreateInstance())) use(browser);
+}
+
+std::wstring StringOr(UINT id, const wchar_t* fallback)
+{
+    std::wstring text = LoadModuleString(id);
+    return text.empty() ? std::wstring(fallback) : text;
+}
+
+}  // namespace
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 try {
@@ -23,19 +90,83 @@ try {
     // The classes and the type library first: if they fail, nothing else is registered.
     const HRESULT hr = ToolbarComModule().RegisterServer();
     if (FAILED(hr)) return hr;
-    // Then, in this order: the Explorer file types, the browser user-agent
-    // entry and, on 64-bit Windows, the start of the 64-bit helpers. Their
-    // failures are logged and do not change the result.
+    // Failures from here on are logged and do not change the result.
+    const LogWriter log("REGISTRATOR");
+    const bool windows64 = IsWindows64();
+    RegisterFileTypes(HKEY_CLASSES_ROOT, ContextMenuHandlerClass(windows64), log);
+    RegisterUserAgent(HKEY_LOCAL_MACHINE, VersionStrings::ProductName());
+    RegisterHelperPrograms(true, log);
     return hr;
 }
 COM_CATCH_RETURN_FOR(LogWriter("REGISTRATOR"), "DllRegisterServer", ThisModule())
 
 STDAPI DllUnregisterServer()
 try {
-    // Before the classes go: the Explorer file types and the user-agent entry.
     // Unregistration reports success whatever fails on the way.
+    const LogWriter log("UNREGISTRATOR");
+    UnregisterFileTypes(HKEY_CLASSES_ROOT, ContextMenuHandlerClass(IsWindows64()), log);
+    UnregisterUserAgent(HKEY_LOCAL_MACHINE, VersionStrings::ProductName());
     (void)ToolbarComModule().UnregisterServer();
-    // After them, on 64-bit Windows: the 64-bit helpers' unregistration.
+    RegisterHelperPrograms(false, log);
     return S_OK;
 }
 COM_CATCH_RETURN_FOR(LogWriter("UNREGISTRATOR"), "DllUnregisterServer", ThisModule())
+
+// Opens a browser window on the page shown after installation and shows the
+// band in it. The band is hidden until the window is up, so that it shows in
+// the new window's layout.
+extern "C" int StartIEWithToolbar()
+{
+    return InstallerExport("MAIN", "StartIEWithToolbar", [] {
+        WithNewBrowser([](WebBrowser& browser) {
+            const std::wstring page = ServiceUrl(IDS_INSTALL_DONE_URL);
+            if (!page.empty()) {
+                Bstr url(page.c_str());
+                browser->Navigate(url.Get(), nullptr, nullptr, nullptr, nullptr);
+            } else {
+                browser->GoHome();
+            }
+            (void)browser.ShowBand(CLSID_StockBar, false);
+            browser->put_Visible(VARIANT_TRUE);
+            SHANDLE_PTR window = 0;
+            if (SUCCEEDED(browser->get_HWND(&window)))
+                WaitUntilShown(reinterpret_cast<HWND>(window), kBrowserShowBoundMs);
+            (void)browser.ShowBand(CLSID_StockBar, true);
+        });
+    });
+}
+
+// Shows the band in a browser window and goes to the home page.
+extern "C" int MakeToolbarVisible()
+{
+    return InstallerExport("MAIN", "MakeToolbarVisible", [] {
+        WithNewBrowser([](WebBrowser& browser) {
+            (void)browser.ShowBand(CLSID_StockBar, true);
+            browser->GoHome();
+        });
+    });
+}
+
+// Closes the user's browser windows before uninstallation, after telling the
+// user so; does nothing when no browser runs in this session.
+extern "C" int ShutdownIE()
+{
+    return InstallerExport("MAIN", "ShutdownIE", [] {
+        const std::wstring text = StringOr(
+            IDS_SHUTDOWN_BROWSER_TEXT, L"All Internet Explorer windows will be closed to proceed uninstallation.");
+        const std::wstring caption = StringOr(IDS_SHUTDOWN_BROWSER_CAPTION, L"Vellumpost Toolbar Uninstall");
+        if (!SessionProcessRuns(kBrowserImage)) return;
+        MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_ICONWARNING);
+        EndSessionProcesses(kBrowserImage, 0);
+    });
+}
+
+// Empties the upload folder (uninstallation).
+extern "C" int RemoveUploadTempFiles()
+{
+    return InstallerExport("CLEANER", "RemoveUploadTempFiles", [] {
+        const LogWriter log("CLEANER");
+        const std::wstring folder = UploadFolderPath();
+        if (!folder.empty()) RemoveFilesIn(folder, log);
+    });
+}
