@@ -55,12 +55,13 @@ void PutPaths(VARIANT* out, const std::vector<std::wstring>& paths)
 {
     SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(paths.size()));
     if (!array) throw std::bad_alloc();
+    // In the slot at once, so that its owner frees it if filling it throws.
+    V_VT(out) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(out) = array;
     for (LONG i = 0; i < static_cast<LONG>(paths.size()); ++i) {
         Bstr path(paths[static_cast<size_t>(i)].c_str());
         SafeArrayPutElement(array, &i, path.Get());
     }
-    V_VT(out) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(out) = array;
 }
 
 // An array of variants, one per value, for the per-item options.
@@ -69,13 +70,13 @@ void PutArray(VARIANT* out, const std::vector<T>& values, Fill fill)
 {
     SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
     if (!array) throw std::bad_alloc();
+    V_VT(out) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(out) = array;
     for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
         Variant element;
         fill(element.Get(), values[static_cast<size_t>(i)]);
         SafeArrayPutElement(array, &i, element.Get());
     }
-    V_VT(out) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(out) = array;
 }
 
 // A new reference to a held interface (null when none is held).
