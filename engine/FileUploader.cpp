@@ -1,127 +1,29 @@
 // The scriptable uploader object (see the header).
 #include "engine/FileUploader.h"
 
-#include <commdlg.h>
-#include <docobj.h>
 #include <mshtml.h>
-#include <servprov.h>
 
 #include <algorithm>
-#include <cwctype>
-#include <mutex>
 #include <new>
 
-#include "common/Bstr.h"
 #include "common/HResult.h"
-#include "common/ModuleInstance.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
-#include "common/WebBrowser.h"
 #include "engine/FileUploadStrategy.h"
-#include "engine/ImageConverter.h"
 #include "engine/ImageUploadThead.h"
 #include "engine/JSUploadParams.h"
 #include "engine/PostToBlogStrategy.h"
 #include "engine/QueueStrategy.h"
 #include "engine/RestartImageTarget.h"
+#include "engine/ScreenCapture.h"
 #include "engine/SlideShowStrategy.h"
-#include "engine/TemporaryBasePath.h"
 #include "engine/TransloadStrategy.h"
 #include "module/resource.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-
-std::wstring Lower(std::wstring text)
-{
-    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
-}
-
-bool EndsWith(const std::wstring& text, const std::wstring& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-// The host without port of a host[:port] text ("[v6]" addresses keep their brackets).
-std::wstring HostOnly(const std::wstring& hostPort)
-{
-    if (!hostPort.empty() && hostPort[0] == L'[') {
-        size_t close = hostPort.find(L']');
-        return close == std::wstring::npos ? hostPort : hostPort.substr(0, close + 1);
-    }
-    return hostPort.substr(0, hostPort.find(L':'));
-}
-
-// --- the dialogs ---------------------------------------------------------------------
-
-std::mutex& DialogsLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-FileUploaderDialogs& InstalledDialogs()
-{
-    static FileUploaderDialogs dialogs = FileUploaderDialogs::Defaults();
-    return dialogs;
-}
-
-FileUploaderDialogs CurrentDialogs()
-{
-    std::lock_guard<std::mutex> hold(DialogsLock());
-    return InstalledDialogs();
-}
-
-// The paths a multi-select open dialog wrote: one path, or a folder and names.
-std::vector<std::wstring> SplitSelection(const std::vector<wchar_t>& buffer)
-{
-    std::vector<std::wstring> parts;
-    size_t at = 0;
-    while (at < buffer.size() && buffer[at]) {
-        std::wstring part(&buffer[at]);
-        at += part.size() + 1;
-        parts.push_back(part);
-    }
-    if (parts.size() <= 1) return parts;
-    std::vector<std::wstring> files;
-    std::wstring folder = parts[0];
-    if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
-    for (size_t i = 1; i < parts.size(); ++i) files.push_back(folder + parts[i]);
-    return files;
-}
-
-// A plain open dialog over the filter of string filterId ("|" separated).
-HRESULT ChooseFiles(HWND owner, UINT filterId, bool multiSelect, std::vector<std::wstring>& files)
-{
-    std::wstring filter = LoadModuleString(filterId ? filterId : IDS_FILTER_ALL);
-    std::replace(filter.begin(), filter.end(), L'|', L'\0');
-    filter.push_back(L'\0');
-    std::wstring title = LoadModuleString(IDS_FILE_DIALOG_TITLE);
-    if (title.empty()) title = L"Upload files";
-    std::vector<wchar_t> buffer(261000, L'\0');
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = buffer.data();
-    dialog.nMaxFile = static_cast<DWORD>(buffer.size() - 1);
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY |
-                   (multiSelect ? OFN_ALLOWMULTISELECT : 0);
-    if (!GetOpenFileNameW(&dialog)) return CommDlgExtendedError() == 0 ? S_FALSE : E_FAIL;
-    files = SplitSelection(buffer);
-    return files.empty() ? S_FALSE : S_OK;
-}
-
-std::wstring PictureSizeText(int index)
-{
-    if (index < 0 || index > IDS_RESIZE_LAST - IDS_RESIZE_FIRST) return std::wstring();
-    return LoadModuleString(IDS_RESIZE_FIRST + static_cast<UINT>(index));
-}
 
 // The slideshow size offered for a picture size of the settings.
 int SlideshowSizeIndex(int pictureIndex)
@@ -153,12 +55,13 @@ void PutPaths(VARIANT* out, const std::vector<std::wstring>& paths)
 {
     SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(paths.size()));
     if (!array) throw std::bad_alloc();
+    // In the slot at once, so that its owner frees it if filling it throws.
+    V_VT(out) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(out) = array;
     for (LONG i = 0; i < static_cast<LONG>(paths.size()); ++i) {
         Bstr path(paths[static_cast<size_t>(i)].c_str());
         SafeArrayPutElement(array, &i, path.Get());
     }
-    V_VT(out) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(out) = array;
 }
 
 // An array of variants, one per value, for the per-item options.
@@ -167,13 +70,13 @@ void PutArray(VARIANT* out, const std::vector<T>& values, Fill fill)
 {
     SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
     if (!array) throw std::bad_alloc();
+    V_VT(out) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(out) = array;
     for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
         Variant element;
         fill(element.Get(), values[static_cast<size_t>(i)]);
         SafeArrayPutElement(array, &i, element.Get());
     }
-    V_VT(out) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(out) = array;
 }
 
 // A new reference to a held interface (null when none is held).
@@ -188,152 +91,11 @@ HRESULT CopyOut(const ComPtr<Interface>& held, Interface** out) noexcept
 
 }  // namespace
 
-// --- the product's own windows ---------------------------------------------------------
-
-FileUploaderDialogs FileUploaderDialogs::Defaults()
-{
-    FileUploaderDialogs dialogs;
-    dialogs.uploadFiles = [](const UploadDialogRequest& request, UploadDialogChoice& choice) {
-        HRESULT hr = ChooseFiles(request.owner, request.filterId, request.multiSelect, choice.files);
-        if (hr != S_OK) return hr;
-        choice.sizeText = request.options.resize ? PictureSizeText(request.options.sizeIndex) : std::wstring();
-        choice.isPublic = request.options.isPublic;
-        choice.removeSizeBar = request.options.removeSizeBar;
-        return S_OK;
-    };
-    // Without per-file tags every file gets the panel's tags and public choice.
-    dialogs.tags = [](HWND, const std::vector<std::wstring>& files, const std::wstring& tags, bool isPublic,
-                      TagsDialogChoice& choice) {
-        choice.tags.assign(files.size(), tags);
-        choice.publicFlags.assign(files.size(), isPublic);
-        return S_OK;
-    };
-    dialogs.slideshowFiles = [](const SlideshowDialogRequest& request, SlideshowDialogChoice& choice) {
-        HRESULT hr = ChooseFiles(request.owner, IDS_FILTER_PICTURES, true, choice.files);
-        if (hr != S_OK) return hr;
-        int index = request.sizeIndex >= 0 && request.sizeIndex <= 2 ? request.sizeIndex : 1;
-        choice.sizeText = LoadModuleString(IDS_SLIDESHOW_SIZE_FIRST + static_cast<UINT>(index));
-        choice.isPublic = request.options.isPublic;
-        choice.effect = L"trans0";
-        choice.background = L"#000000";
-        return S_OK;
-    };
-    dialogs.slideOrder = [](HWND, std::vector<std::wstring>&) { return S_OK; };
-    dialogs.unsupportedFiles = [](HWND owner, const std::vector<std::wstring>& unsupported) {
-        std::wstring text = L"These files are not supported and will not be uploaded:\n";
-        for (const std::wstring& path : unsupported) text += L"\n" + path;
-        return MessageBoxW(owner, text.c_str(), LoadModuleString(IDS_PRODUCT_NAME).c_str(),
-                           MB_OKCANCEL | MB_ICONWARNING) == IDOK;
-    };
-    dialogs.resultWindow = [](ComPtr<IUnknown>& window) {
-        WebBrowser browser;
-        HRESULT hr = browser.Create();
-        if (FAILED(hr)) return hr;
-        return browser->QueryInterface(IID_PPV_ARGS(&window));
-    };
-    return dialogs;
-}
-
-void CFileUploader::SetDialogs(const FileUploaderDialogs& dialogs)
-{
-    FileUploaderDialogs defaults = FileUploaderDialogs::Defaults();
-    FileUploaderDialogs merged = dialogs;
-    if (!merged.uploadFiles) merged.uploadFiles = defaults.uploadFiles;
-    if (!merged.tags) merged.tags = defaults.tags;
-    if (!merged.slideshowFiles) merged.slideshowFiles = defaults.slideshowFiles;
-    if (!merged.slideOrder) merged.slideOrder = defaults.slideOrder;
-    if (!merged.unsupportedFiles) merged.unsupportedFiles = defaults.unsupportedFiles;
-    if (!merged.resultWindow) merged.resultWindow = defaults.resultWindow;
-    std::lock_guard<std::mutex> hold(DialogsLock());
-    InstalledDialogs() = merged;
-}
-
-// --- origin check ----------------------------------------------------------------------
-
-bool IsServicePageUrl(const std::wstring& url, const std::wstring& domain, const std::wstring& forcedServer)
-{
-    const std::wstring text = Lower(url);
-    size_t start;
-    if (text.compare(0, 7, L"http://") == 0)
-        start = 7;
-    else if (text.compare(0, 8, L"https://") == 0)
-        start = 8;
-    else
-        return false;
-    size_t end = text.find_first_of(L"/?#\\", start);
-    std::wstring authority = text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-    // "user:password@" names no host; the host follows the last "@".
-    size_t at = authority.rfind(L'@');
-    if (at != std::wstring::npos) authority.erase(0, at + 1);
-    const std::wstring host = HostOnly(authority);
-    if (host.empty()) return false;
-
-    const std::wstring forced = Lower(forcedServer);
-    if (!forced.empty()) {
-        const bool withPort = HostOnly(forced) != forced;
-        if ((withPort ? authority : host) == forced) return true;
-    }
-    const std::wstring base = Lower(domain);
-    if (base.empty()) return false;
-    return host == base || EndsWith(host, L"." + base);
-}
-
-bool CaptureScreenShot(HWND window, std::wstring& saved)
-{
-    saved.clear();
-    if (!window) window = GetDesktopWindow();
-    return SaveWindowImage(window, TemporaryBasePath(L"/scr"), &saved) && !saved.empty();
-}
-
 // --- the object ------------------------------------------------------------------------
 
 CFileUploader::CFileUploader() : log_("CFileUploader") {}
 
-CFileUploader::~CFileUploader()
-{
-    DropPending();
-    SysFreeString(cookie_);
-}
-
-void CFileUploader::DropPending()
-{
-    try {
-        delete pending_;
-    } catch (...) {
-        log_.Format("EXCEPTION on delete strategy %s", LogAddress(pending_).c_str());
-    }
-    pending_ = nullptr;
-}
-
-std::wstring CFileUploader::SiteUrl() const
-{
-    if (!site_) return std::wstring();
-    ComPtr<IHTMLDocument2> document;
-    // A control on a page: its client site's container is the document.
-    ComPtr<IOleClientSite> clientSite;
-    if (SUCCEEDED(site_.As(&clientSite))) {
-        ComPtr<IOleContainer> container;
-        if (SUCCEEDED(clientSite->GetContainer(&container)) && container) container.As(&document);
-    }
-    // An object made by page script: the site serves the page's document.
-    ComPtr<IServiceProvider> services;
-    if (!document && SUCCEEDED(site_.As(&services)))
-        services->QueryService(SID_SContainerDispatch, IID_PPV_ARGS(&document));
-    if (!document) return std::wstring();
-    Bstr url;
-    if (FAILED(document->get_URL(url.Out()))) return std::wstring();
-    return url.Text();
-}
-
-HRESULT CFileUploader::CheckCaller(const char* operation) const
-{
-    if (!site_) return S_OK;
-    const std::wstring url = SiteUrl();
-    if (!url.empty() && IsServicePageUrl(url, LoadModuleString(IDS_DOMAIN), SettingsStore().ForceServer()))
-        return S_OK;
-    log_.Format("%s refused for the page %s", operation, url.empty() ? "<unknown>" : Narrow(url).c_str());
-    return E_ACCESSDENIED;
-}
+CFileUploader::~CFileUploader() = default;
 
 UploadOptions CFileUploader::ReadUploadOptions() const
 {
@@ -363,7 +125,7 @@ HRESULT CFileUploader::EnsureDestination()
 {
     if (destination_) return S_OK;
     ComPtr<IUnknown> window;
-    HRESULT hr = CurrentDialogs().resultWindow(window);
+    HRESULT hr = InstalledFileUploaderDialogs().resultWindow(window);
     if (FAILED(hr) || !window) {
         log_.Format("No browser window for the results (0x%x)", static_cast<unsigned>(hr));
         return FAILED(hr) ? hr : E_FAIL;
@@ -373,38 +135,48 @@ HRESULT CFileUploader::EnsureDestination()
 }
 
 // --- properties ----------------------------------------------------------------------------
+// A page that may not drive the object may not read or plant its state either.
 
 STDMETHODIMP CFileUploader::get_destination(IUnknown** value)
-{
+try {
+    RETURN_IF_FAILED(CheckCaller("get_destination"));
     return CopyOut(destination_, value);
 }
+COM_CATCH_RETURN(log_, "get_destination")
 
 STDMETHODIMP CFileUploader::put_destination(IUnknown* value)
 try {
+    RETURN_IF_FAILED(CheckCaller("put_destination"));
     destination_ = value;
     return S_OK;
 }
 COM_CATCH_RETURN(log_, "put_destination")
 
 STDMETHODIMP CFileUploader::get_toolbar(IStockBar** value)
-{
+try {
+    RETURN_IF_FAILED(CheckCaller("get_toolbar"));
     return CopyOut(toolbar_, value);
 }
+COM_CATCH_RETURN(log_, "get_toolbar")
 
 STDMETHODIMP CFileUploader::put_toolbar(IStockBar* value)
 try {
+    RETURN_IF_FAILED(CheckCaller("put_toolbar"));
     toolbar_ = value;
     return S_OK;
 }
 COM_CATCH_RETURN(log_, "put_toolbar")
 
 STDMETHODIMP CFileUploader::get_progress(IDispatch** value)
-{
+try {
+    RETURN_IF_FAILED(CheckCaller("get_progress"));
     return CopyOut(progress_, value);
 }
+COM_CATCH_RETURN(log_, "get_progress")
 
 STDMETHODIMP CFileUploader::put_progress(IDispatch* value)
 try {
+    RETURN_IF_FAILED(CheckCaller("put_progress"));
     progress_ = value;
     return S_OK;
 }
@@ -414,27 +186,27 @@ STDMETHODIMP CFileUploader::get_cookie(BSTR* value)
 try {
     if (!value) return E_POINTER;
     *value = nullptr;
-    if (!cookie_) return S_OK;
-    *value = SysAllocStringLen(cookie_, SysStringLen(cookie_));
-    return *value ? S_OK : E_OUTOFMEMORY;
+    RETURN_IF_FAILED(CheckCaller("get_cookie"));
+    return cookie_.CopyTo(value);
 }
 COM_CATCH_RETURN(log_, "get_cookie")
 
 STDMETHODIMP CFileUploader::put_cookie(BSTR value)
 try {
-    BSTR copy = nullptr;
+    RETURN_IF_FAILED(CheckCaller("put_cookie"));
+    Bstr copy;
     if (value) {
-        copy = SysAllocStringLen(value, SysStringLen(value));
-        if (!copy) return E_OUTOFMEMORY;
+        copy.Attach(SysAllocStringLen(value, SysStringLen(value)));
+        if (!copy.Get()) return E_OUTOFMEMORY;
     }
-    SysFreeString(cookie_);
-    cookie_ = copy;
+    cookie_ = std::move(copy);
     return S_OK;
 }
 COM_CATCH_RETURN(log_, "put_cookie")
 
 STDMETHODIMP CFileUploader::put_CallerHWND(OLE_HANDLE value)
 try {
+    RETURN_IF_FAILED(CheckCaller("put_CallerHWND"));
     HWND window = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(value));
     if (window && !IsWindow(window)) return E_INVALIDARG;
     callerWindow_ = window;
@@ -443,12 +215,15 @@ try {
 COM_CATCH_RETURN(log_, "put_CallerHWND")
 
 STDMETHODIMP CFileUploader::get_caller(IDispatch** value)
-{
+try {
+    RETURN_IF_FAILED(CheckCaller("get_caller"));
     return CopyOut(caller_, value);
 }
+COM_CATCH_RETURN(log_, "get_caller")
 
 STDMETHODIMP CFileUploader::put_caller(IDispatch* value)
 try {
+    RETURN_IF_FAILED(CheckCaller("put_caller"));
     caller_ = value;
     return S_OK;
 }
@@ -456,6 +231,7 @@ COM_CATCH_RETURN(log_, "put_caller")
 
 STDMETHODIMP CFileUploader::put_Action(ActionStatisticsEnum value)
 try {
+    RETURN_IF_FAILED(CheckCaller("put_Action"));
     action_ = static_cast<int>(value);
     return S_OK;
 }
@@ -466,7 +242,7 @@ COM_CATCH_RETURN(log_, "put_Action")
 STDMETHODIMP CFileUploader::OpenUploadDialog()
 try {
     RETURN_IF_FAILED(CheckCaller("OpenUploadDialog"));
-    FileUploaderDialogs dialogs = CurrentDialogs();
+    FileUploaderDialogs dialogs = InstalledFileUploaderDialogs();
     UploadDialogRequest request;
     request.owner = callerWindow_;
     request.options = ReadUploadOptions();
@@ -519,7 +295,7 @@ COM_CATCH_RETURN(log_, "OpenUploadDialog")
 STDMETHODIMP CFileUploader::OpenSlideShowDialog()
 try {
     RETURN_IF_FAILED(CheckCaller("OpenSlideShowDialog"));
-    FileUploaderDialogs dialogs = CurrentDialogs();
+    FileUploaderDialogs dialogs = InstalledFileUploaderDialogs();
     SlideshowDialogRequest request;
     request.owner = callerWindow_;
     request.options = ReadUploadOptions();
@@ -571,7 +347,14 @@ COM_CATCH_RETURN(log_, "OpenSlideShowDialog")
 
 STDMETHODIMP CFileUploader::TakeScreenShot()
 try {
-    RETURN_IF_FAILED(CheckCaller("TakeScreenShot"));
+    std::wstring pageHost;
+    RETURN_IF_FAILED(CheckCaller("TakeScreenShot", &pageHost));
+    // A page sees the user's screen only with the user's yes; the toolbar's
+    // own button (a native caller) needs none.
+    if (!pageHost.empty() && !InstalledFileUploaderDialogs().confirmScreenShot(callerWindow_, pageHost)) {
+        log_.Format("Screenshot for the page on %s declined by the user", Narrow(pageHost).c_str());
+        return S_FALSE;
+    }
     std::wstring path;
     if (!CaptureScreenShot(GetDesktopWindow(), path)) {
         log_.Write("Screen capture failed");
@@ -592,21 +375,22 @@ COM_CATCH_RETURN(log_, "TakeScreenShot")
 
 // --- upload entry points ----------------------------------------------------------------
 
-CUploadStrategy* CFileUploader::CreateStrategy(StrategyKind kind)
+std::unique_ptr<CUploadStrategy> CFileUploader::CreateStrategy(StrategyKind kind)
 {
     switch (kind) {
-    case StrategyKind::Files: return new CFileUploadStrategy;
-    case StrategyKind::Transload: return new CTransloadStrategy;
-    case StrategyKind::Blog: return new CPostToBlogStrategy;
-    case StrategyKind::Slideshow: return new CSlideShowStrategy;
-    case StrategyKind::Queue: return new CQueueStrategy;
+    case StrategyKind::Files: return std::make_unique<CFileUploadStrategy>();
+    case StrategyKind::Transload: return std::make_unique<CTransloadStrategy>();
+    case StrategyKind::Blog: return std::make_unique<CPostToBlogStrategy>();
+    case StrategyKind::Slideshow: return std::make_unique<CSlideShowStrategy>();
+    case StrategyKind::Queue: return std::make_unique<CQueueStrategy>();
     }
     return nullptr;
 }
 
-HRESULT CFileUploader::UploadWith(StrategyKind kind, const char* name, const VARIANT& items, const VARIANT& optsize,
-                                  const VARIANT& publicFlags, const VARIANT& tags, const VARIANT& removeSizeBar)
+template <typename Prepare>
+HRESULT CFileUploader::WithPending(StrategyKind kind, const char* name, Prepare prepare)
 {
+    // Only while a strategy's dialogs run can a page call in again.
     if (pending_) {
         log_.Write("An upload is still being prepared; refused");
         return E_FAIL;
@@ -614,19 +398,28 @@ HRESULT CFileUploader::UploadWith(StrategyKind kind, const char* name, const VAR
     log_.Write(name);
     pending_ = CreateStrategy(kind);
     if (!pending_) return E_NOTIMPL;
-    // A strategy that refuses the option stays pending and blocks this object.
-    if (FAILED(pending_->SetOption(L"remove_size_bar", removeSizeBar))) return E_FAIL;
-    return Start(items, optsize, publicFlags, tags);
+    // Armed only now, so a refused call above never drops another call's strategy.
+    struct DropOnExit {
+        std::unique_ptr<CUploadStrategy>& pending;
+        ~DropOnExit() { pending.reset(); }
+    } drop{pending_};
+    return prepare();
+}
+
+HRESULT CFileUploader::UploadWith(StrategyKind kind, const char* name, const VARIANT& items, const VARIANT& optsize,
+                                  const VARIANT& publicFlags, const VARIANT& tags, const VARIANT& removeSizeBar)
+{
+    return WithPending(kind, name, [&] {
+        if (FAILED(pending_->SetOption(L"remove_size_bar", removeSizeBar))) return E_FAIL;
+        return Start(items, optsize, publicFlags, tags);
+    });
 }
 
 HRESULT CFileUploader::Start(const VARIANT& items, const VARIANT& optsize, const VARIANT& publicFlags,
                              const VARIANT& tags)
 {
     // Strings and arrays of strings or variants all carry the bit of VT_BSTR.
-    if (!(V_VT(&items) & VT_BSTR)) {
-        DropPending();
-        return E_INVALIDARG;
-    }
+    if (!(V_VT(&items) & VT_BSTR)) return E_INVALIDARG;
     return InitializeAndHandOver(items, optsize, publicFlags, tags, true, false);
 }
 
@@ -636,21 +429,17 @@ HRESULT CFileUploader::InitializeAndHandOver(const VARIANT& items, const VARIANT
 {
     Variant statistics(static_cast<LONG>(action_));
     pending_->SetOption(L"statistics", *statistics.Get());
-    if (cookie_) {
-        VARIANT cookie;
-        VariantInit(&cookie);
-        V_VT(&cookie) = VT_BSTR;
-        V_BSTR(&cookie) = cookie_;  // borrowed: SetOption copies
-        pending_->SetOption(L"cookie", cookie);
+    if (cookie_.Get()) {
+        Variant cookie;
+        RETURN_IF_FAILED(cookie_.CopyTo(&V_BSTR(cookie.Get())));
+        V_VT(cookie.Get()) = VT_BSTR;
+        pending_->SetOption(L"cookie", *cookie.Get());
     }
     const HRESULT initialized = pending_->Initialize(items, optsize, publicFlags, tags);
-    if (initialized != S_OK) {
-        // An error, or nothing left to send: no upload, and no strategy left behind.
-        DropPending();
-        return FAILED(initialized) ? initialized : S_OK;
-    }
+    // An error, or nothing left to send: no upload.
+    if (initialized != S_OK) return FAILED(initialized) ? initialized : S_OK;
 
-    auto* thread = new CImageUploadThead;
+    auto thread = std::make_unique<CImageUploadThead>();
     // Only elements, browsers, windows and documents can take results.
     if (destination_ && FAILED(thread->SetDestination(destination_.Get())))
         log_.Write("The destination takes no results; the upload runs without it");
@@ -660,9 +449,9 @@ HRESULT CFileUploader::InitializeAndHandOver(const VARIANT& items, const VARIANT
     thread->SetCaller(caller_.Get());
     thread->SetToolbar(toolbar_.Get());
     if (restartTarget) thread->SetTarget(new CRestartImageTarget);
-    thread->SetStrategy(pending_);
-    pending_ = nullptr;
-    return thread->Start();
+    thread->SetStrategy(pending_.release());
+    // Start owns the thread object from here on, on success and on failure.
+    return thread.release()->Start();
 }
 
 STDMETHODIMP CFileUploader::UploadFiles(VARIANT items, VARIANT optsize, VARIANT publicFlags, VARIANT tags,
@@ -696,16 +485,11 @@ STDMETHODIMP CFileUploader::CreateSlideshow(VARIANT items, VARIANT optsize, VARI
                                             VARIANT effect, VARIANT background)
 try {
     RETURN_IF_FAILED(CheckCaller("CreateSlideshow"));
-    if (pending_) {
-        log_.Write("An upload is still being prepared; refused");
-        return E_FAIL;
-    }
-    log_.Write("Creating SlideShowStrategy");
-    pending_ = CreateStrategy(StrategyKind::Slideshow);
-    if (!pending_) return E_NOTIMPL;
-    pending_->SetOption(L"effect", effect);
-    pending_->SetOption(L"background", background);
-    return Start(items, optsize, publicFlags, tags);
+    return WithPending(StrategyKind::Slideshow, "Creating SlideShowStrategy", [&] {
+        pending_->SetOption(L"effect", effect);
+        pending_->SetOption(L"background", background);
+        return Start(items, optsize, publicFlags, tags);
+    });
 }
 COM_CATCH_RETURN(log_, "CreateSlideshow")
 
@@ -713,17 +497,12 @@ STDMETHODIMP CFileUploader::UploadQueue(VARIANT items, VARIANT tags, VARIANT pub
                                         VARIANT removeSizeBar)
 try {
     RETURN_IF_FAILED(CheckCaller("UploadQueue"));
-    if (pending_) {
-        log_.Write("An upload is still being prepared; refused");
-        return E_FAIL;
-    }
-    log_.Write("Creating QueueStrategy");
-    pending_ = CreateStrategy(StrategyKind::Queue);
-    if (!pending_) return E_NOTIMPL;
-    if (FAILED(pending_->SetOption(L"remove_size_bar", removeSizeBar))) return E_FAIL;
-    // The queue's items are its own records, so their type is not checked, and
-    // the finished pass restarts the next one through its own target.
-    return InitializeAndHandOver(items, optsize, publicFlags, tags, false, true);
+    return WithPending(StrategyKind::Queue, "Creating QueueStrategy", [&] {
+        if (FAILED(pending_->SetOption(L"remove_size_bar", removeSizeBar))) return E_FAIL;
+        // The queue's items are its own records, so their type is not checked, and
+        // the finished pass restarts the next one through its own target.
+        return InitializeAndHandOver(items, optsize, publicFlags, tags, false, true);
+    });
 }
 COM_CATCH_RETURN(log_, "UploadQueue")
 
@@ -757,6 +536,9 @@ try {
     if (!IsScriptInterface(iid)) return E_NOINTERFACE;
     if (mask & ~kSafeOptions) return E_FAIL;
     safety_ = (safety_ & ~mask) | (enabled & mask);
+    // Script hosts ask this before handing the object to a page; the answer
+    // sticks even if the option is switched off again.
+    if (mask & enabled & INTERFACESAFE_FOR_UNTRUSTED_CALLER) origin_.MarkScriptMade();
     return S_OK;
 }
 COM_CATCH_RETURN(log_, "SetInterfaceSafetyOptions")
@@ -765,16 +547,13 @@ COM_CATCH_RETURN(log_, "SetInterfaceSafetyOptions")
 
 STDMETHODIMP CFileUploader::SetSite(IUnknown* site)
 try {
-    site_ = site;
+    origin_.SetSite(site);
     return S_OK;
 }
 COM_CATCH_RETURN(log_, "SetSite")
 
 STDMETHODIMP CFileUploader::GetSite(REFIID iid, void** site)
 try {
-    if (!site) return E_POINTER;
-    *site = nullptr;
-    if (!site_) return E_FAIL;
-    return site_->QueryInterface(iid, site);
+    return origin_.GetSite(iid, site);
 }
 COM_CATCH_RETURN(log_, "GetSite")

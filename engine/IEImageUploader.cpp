@@ -16,6 +16,7 @@
 #include "common/HResult.h"
 #include "common/ModuleInstance.h"
 #include "common/TextConvert.h"
+#include "common/UrlParts.h"
 #include "common/VersionStrings.h"
 #include "engine/ImageTarget.h"
 #include "engine/Progress.h"
@@ -106,31 +107,20 @@ BodyProgress ComputeBodyProgress(ULONGLONG bodySize, ULONGLONG bytesSent)
 
 bool SplitUploadUrl(const wchar_t* url, UploadAddress& address)
 {
-    if (!url) return false;
-    wchar_t scheme[32], host[256], user[128], password[128], path[2048], extra[2048];
-    URL_COMPONENTSW parts = {};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszScheme = scheme;
-    parts.dwSchemeLength = 32;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = 256;
-    parts.lpszUserName = user;
-    parts.dwUserNameLength = 128;
-    parts.lpszPassword = password;
-    parts.dwPasswordLength = 128;
-    parts.lpszUrlPath = path;
-    parts.dwUrlPathLength = 2048;
-    parts.lpszExtraInfo = extra;
-    parts.dwExtraInfoLength = 2048;
-    if (!InternetCrackUrlW(url, 0, 0, &parts)) return false;
-    address.scheme.assign(scheme, parts.dwSchemeLength);
-    address.host.assign(host, parts.dwHostNameLength);
-    address.user.assign(user, parts.dwUserNameLength);
-    address.password.assign(password, parts.dwPasswordLength);
-    address.path.assign(path, parts.dwUrlPathLength);
-    address.extra.assign(extra, parts.dwExtraInfoLength);
-    address.port = parts.nPort;
-    return !address.host.empty();
+    UrlParts parts;
+    if (!url || !ParseUrl(url, parts)) return false;
+    // The library's own fields are this long at most.
+    if (parts.scheme.size() >= 32 || parts.user.size() >= 128 || parts.password.size() >= 128 ||
+        parts.path.size() >= 2048 || parts.extra.size() >= 2048)
+        return false;
+    address.scheme = parts.scheme;
+    address.host = parts.host;
+    address.user = parts.user;
+    address.password = parts.password;
+    address.path = parts.path;
+    address.extra = parts.extra;
+    address.port = parts.port;
+    return true;
 }
 
 void KeepBrowserWindow(HWND, bool) {}

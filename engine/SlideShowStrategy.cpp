@@ -67,14 +67,13 @@ CSlideShowStrategy::CSlideShowStrategy()
     : public_(SettingsStore().Public()),
       slideshowSize_("426x320"),
       importSelector_(IDS_SLIDESHOW_IMPORT_URL),
-      domain_(ToLower(LoadModuleString(IDS_DOMAIN)))
+      serviceHosts_(ServiceHosts::FromModule())
 {
 }
 
 bool CSlideShowStrategy::IsHosted(const CUploadItem& item) const
 {
-    if (item.IsFileUrl() || domain_.empty()) return false;
-    return ToLower(item.Path()).find(domain_) != std::wstring::npos;
+    return !item.IsFileUrl() && IsServiceUrl(item.Path(), ServiceScope::AnyHost, serviceHosts_);
 }
 
 void CSlideShowStrategy::AddHostedResult(const CUploadItem& item)

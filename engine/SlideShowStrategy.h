@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/HostCheck.h"
 #include "engine/ServerSelector.h"
 #include "engine/TransloadStrategy.h"
 
@@ -18,7 +19,7 @@ public:
 
     CSlideShowStrategy();
 
-    // A web address on the service's own domain.
+    // A web address on a host of the service's domain (the parsed host, not the text).
     bool IsItemRejected(const CUploadItem& item) override { return IsHosted(item); }
     HRESULT UploadComplete() override;
     void OnItemFailed() override;
@@ -57,5 +58,5 @@ protected:
     bool public_;
     std::string slideshowSize_;
     CServerSelector importSelector_;
-    std::wstring domain_;
+    ServiceHosts serviceHosts_;
 };

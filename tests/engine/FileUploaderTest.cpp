@@ -1,6 +1,7 @@
-// The scriptable uploader without the network: which pages may drive it, how
-// a page of the service shapes the upload dialog, how the entry points refuse
-// bad arguments and a second start, and what the script methods hand on.
+// The scriptable uploader without the network: which callers may drive it
+// (pages, script-made objects without a page), how a page of the service
+// shapes the upload dialog and asks before a screenshot, how the entry points
+// refuse bad arguments, and what the script methods hand on.
 #include <windows.h>
 #include <mshtml.h>
 #include <oleauto.h>
@@ -24,49 +25,7 @@
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-// --- the host rule ---------------------------------------------------------------------
-
-struct HostCase {
-    const wchar_t* url;
-    const wchar_t* forced;
-    bool accepted;
-};
-
-TEST(ServicePageUrl, AcceptsTheServiceItsSubdomainsAndTheForcedServerOnly)
-{
-    const HostCase cases[] = {
-        {L"http://vellumpost.com/", L"", true},
-        {L"https://www.vellumpost.com/upload.php?x=1", L"", true},
-        {L"HTTP://My.VellumPost.COM/v_images.php", L"", true},
-        {L"http://vellumpost.com:8080/page", L"", true},
-        {L"http://badvellumpost.com/", L"", false},
-        {L"http://vellumpost.com.evil.net/", L"", false},
-        {L"http://www.vellumpost.com.evil.net/x", L"", false},
-        {L"http://vellumpost.com@evil.net/", L"", false},
-        {L"http://www.vellumpost.com:80@evil.net/", L"", false},
-        {L"http://evil.net\\@vellumpost.com/", L"", false},
-        {L"http://evil.net/vellumpost.com", L"", false},
-        {L"http://evil.net/?host=.vellumpost.com", L"", false},
-        {L"http://evil.net#.vellumpost.com", L"", false},
-        {L"ftp://vellumpost.com/", L"", false},
-        {L"file:///C:/vellumpost.com/page.html", L"", false},
-        {L"javascript:alert('vellumpost.com')", L"", false},
-        {L"about:blank", L"", false},
-        {L"", L"", false},
-        {L"http:///", L"", false},
-        {L"http://127.0.0.1:5000/page", L"127.0.0.1:5000", true},
-        {L"http://127.0.0.1:5001/page", L"127.0.0.1:5000", false},
-        {L"http://127.0.0.1:5001/page", L"127.0.0.1", true},
-        {L"http://127.0.0.1.evil.net/", L"127.0.0.1", false},
-        {L"http://evil.net/", L"127.0.0.1:5000", false},
-    };
-    for (const HostCase& c : cases)
-        EXPECT_EQ(c.accepted, IsServicePageUrl(c.url, L"vellumpost.com", c.forced))
-            << testing::PrintToString(std::wstring(c.url)) << " with forced server "
-            << testing::PrintToString(std::wstring(c.forced));
-    EXPECT_FALSE(IsServicePageUrl(L"http://anything.net/", L"", L"")) << "no domain accepts no page";
-}
+using namespace std::string_literals;
 
 // --- the object --------------------------------------------------------------------------
 
@@ -83,6 +42,7 @@ struct DialogRecord {
     HRESULT slideshowAnswer = S_FALSE;
     SlideshowDialogChoice slideshowChoice;
     HRESULT tagsAnswer = S_OK;
+    std::vector<std::wstring> screenShotHosts;  // the hosts the screenshot question named
     HRESULT orderAnswer = S_OK;
     bool warningAnswer = true;
     std::vector<std::wstring> warned;
@@ -121,6 +81,10 @@ protected:
             ADD_FAILURE() << "a result window was opened";
             return E_FAIL;
         };
+        dialogs.confirmScreenShot = [this](HWND, const std::wstring& host) {
+            record_.screenShotHosts.push_back(host);
+            return false;
+        };
         CFileUploader::SetDialogs(dialogs);
         CFileUploadStrategy::SetRejectedFilesPrompt([](const std::vector<std::wstring>&) { return false; });
     }
@@ -146,11 +110,14 @@ protected:
         return log.size() > logStart_ ? log.substr(logStart_) : std::string();
     }
 
-    // An uploader created by script on a page at url.
+    // An uploader created by script on a page at url, made safe for
+    // untrusted callers as a browser does.
     ComPtr<CFileUploader> OnPage(const std::wstring& url)
     {
         page_.document->url = url;
         ComPtr<CFileUploader> uploader = CFileUploader::Make();
+        const DWORD untrusted = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+        EXPECT_EQ(S_OK, uploader->SetInterfaceSafetyOptions(IID_IDispatch, untrusted, untrusted));
         EXPECT_EQ(S_OK, uploader->SetSite(vptest::Query<IUnknown>(site_).Get()));
         return uploader;
     }
@@ -209,11 +176,12 @@ TEST_F(FileUploaderTest, APageOutsideTheServiceIsRefusedEveryScriptMethodAndLogg
     EXPECT_NE(std::string::npos, log.find("OpenSlideShowDialog refused")) << log;
 }
 
-TEST_F(FileUploaderTest, LookAlikeHostsAndPagesWithoutAddressAreRefused)
+TEST_F(FileUploaderTest, LookAlikeHostsContentHostsAndPagesWithoutAddressAreRefused)
 {
-    for (const wchar_t* url : {L"http://badvellumpost.com/", L"https://vellumpost.com.evil.net/", L""}) {
+    for (const std::wstring& url : {L"http://badvellumpost.com/"s, L"https://vellumpost.com.evil.net/"s, L""s,
+                                    L"http://vellumpost.com\0.evil.net/"s, L"http://load2.vellumpost.com/x.html"s}) {
         ComPtr<CFileUploader> uploader = OnPage(url);
-        EXPECT_EQ(E_ACCESSDENIED, uploader->OpenUploadDialog()) << testing::PrintToString(std::wstring(url));
+        EXPECT_EQ(E_ACCESSDENIED, uploader->OpenUploadDialog()) << testing::PrintToString(url);
     }
     page_.document->FailCall(L"get_URL", E_FAIL);
     EXPECT_EQ(E_ACCESSDENIED, OnPage(L"http://www.vellumpost.com/")->OpenUploadDialog());
@@ -234,10 +202,78 @@ TEST_F(FileUploaderTest, AServicePageIsServedAndTheOriginIsCheckedAgainAtEveryCa
     EXPECT_EQ(E_ACCESSDENIED, uploader->TakeScreenShot());
     EXPECT_EQ(1, record_.uploadCalls);
 
-    // Taking the site away makes it a native caller again.
+    // Taking the site away leaves script holding an object of no page.
+    page_.document->url = L"https://my.vellumpost.com/upload.php";
     EXPECT_EQ(S_OK, uploader->SetSite(nullptr));
-    EXPECT_EQ(S_FALSE, uploader->OpenUploadDialog());
-    EXPECT_EQ(2, record_.uploadCalls);
+    EXPECT_EQ(E_ACCESSDENIED, uploader->OpenUploadDialog());
+    EXPECT_EQ(1, record_.uploadCalls);
+}
+
+TEST_F(FileUploaderTest, OnlyObjectsNeverMadeSafeForScriptServeCallersWithoutAPage)
+{
+    // Native callers (the toolbar, the menus) never ask for script safety.
+    ComPtr<CFileUploader> native = CFileUploader::Make();
+    EXPECT_EQ(S_FALSE, native->OpenUploadDialog());
+    EXPECT_EQ(1, record_.uploadCalls);
+
+    // Asking once is enough: switching the option off again changes nothing.
+    ComPtr<CFileUploader> scripted = CFileUploader::Make();
+    ASSERT_EQ(S_OK, scripted->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                         INTERFACESAFE_FOR_UNTRUSTED_CALLER));
+    ASSERT_EQ(S_OK, scripted->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0));
+    EXPECT_EQ(E_ACCESSDENIED, scripted->OpenUploadDialog());
+    EXPECT_EQ(E_ACCESSDENIED, scripted->TakeScreenShot());
+    Variant item(L"C:\\a.jpg");
+    Variant none;
+    EXPECT_EQ(E_ACCESSDENIED, scripted->UploadQueue(*item.Get(), *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    EXPECT_EQ(1, record_.uploadCalls);
+    EXPECT_TRUE(record_.screenShotHosts.empty());
+}
+
+TEST_F(FileUploaderTest, AForeignPageCanNeitherReadNorPlantTheObjectsState)
+{
+    ComPtr<CFileUploader> uploader = OnPage(L"http://evil.net/");
+    Bstr cookie(L"planted=1");
+    EXPECT_EQ(E_ACCESSDENIED, uploader->put_cookie(cookie.Get()));
+    EXPECT_EQ(E_ACCESSDENIED, uploader->put_Action(asScreenshot));
+    EXPECT_EQ(E_ACCESSDENIED, uploader->put_CallerHWND(0));
+    EXPECT_EQ(E_ACCESSDENIED, uploader->put_destination(vptest::Query<IUnknown>(page_.document).Get()));
+    EXPECT_EQ(E_ACCESSDENIED, uploader->put_progress(nullptr));
+    EXPECT_EQ(E_ACCESSDENIED, uploader->put_caller(nullptr));
+    EXPECT_EQ(E_ACCESSDENIED, uploader->put_toolbar(nullptr));
+    Bstr read;
+    EXPECT_EQ(E_ACCESSDENIED, uploader->get_cookie(read.Out()));
+    ComPtr<IUnknown> destination;
+    EXPECT_EQ(E_ACCESSDENIED, uploader->get_destination(&destination));
+    ComPtr<IDispatch> dispatch;
+    EXPECT_EQ(E_ACCESSDENIED, uploader->get_progress(&dispatch));
+    EXPECT_EQ(E_ACCESSDENIED, uploader->get_caller(&dispatch));
+    ComPtr<IStockBar> toolbar;
+    EXPECT_EQ(E_ACCESSDENIED, uploader->get_toolbar(&toolbar));
+
+    // Through the script interface as well; and nothing was kept.
+    ComPtr<IDispatch> script;
+    ASSERT_EQ(S_OK, uploader.As(&script));
+    LPOLESTR name = const_cast<LPOLESTR>(L"cookie");
+    DISPID id = 0;
+    ASSERT_EQ(S_OK, script->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+    Variant value;
+    DISPPARAMS none = {};
+    EXPECT_EQ(DISP_E_EXCEPTION, script->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                               value.Out(), nullptr, nullptr));
+    page_.document->url = L"http://www.vellumpost.com/";
+    EXPECT_EQ(S_OK, uploader->get_cookie(read.Out()));
+    EXPECT_EQ(nullptr, read.Get());
+    EXPECT_EQ(0, uploader->Action());
+}
+
+TEST_F(FileUploaderTest, AServicePageGetsAScreenshotOnlyWhenTheUserSaysYes)
+{
+    ComPtr<CFileUploader> uploader = OnPage(L"https://www.vellumpost.com:8443/shot.html");
+    EXPECT_EQ(S_FALSE, uploader->TakeScreenShot()) << "the user said no";
+    EXPECT_EQ(std::vector<std::wstring>{L"www.vellumpost.com"}, record_.screenShotHosts);
+    EXPECT_EQ(0, uploader->Action()) << "nothing was captured or started";
+    EXPECT_FALSE(uploader->HasPendingStrategy());
 }
 
 TEST_F(FileUploaderTest, TheForcedServerCountsAsTheService)
@@ -344,16 +380,18 @@ TEST_F(FileUploaderTest, ItemsThatAreNoTextAreRefusedWithoutLeavingAStrategy)
     EXPECT_FALSE(uploader->HasPendingStrategy());
 }
 
-TEST_F(FileUploaderTest, ARefusedOptionKeepsTheStrategyPendingAndBlocksTheNextEntry)
+TEST_F(FileUploaderTest, ARefusedOptionFailsThatCallOnlyAndLeavesNoStrategyBehind)
 {
     ComPtr<CFileUploader> uploader = CFileUploader::Make();
-    VARIANT item = Text(L"C:\\a.jpg");
     VARIANT wrong = Text(L"yes");
     Variant none;
+    VARIANT item = Text(folder_.Write(L"readme.txt", "x").c_str());
     EXPECT_EQ(E_FAIL, uploader->UploadFiles(item, *none.Get(), *none.Get(), *none.Get(), wrong));
-    EXPECT_TRUE(uploader->HasPendingStrategy());
-    EXPECT_EQ(E_FAIL, uploader->UploadFiles(item, *none.Get(), *none.Get(), *none.Get(), *none.Get()));
-    EXPECT_EQ(E_FAIL, uploader->TransloadUrls(item, *none.Get(), *none.Get(), *none.Get(), *none.Get()));
+    EXPECT_FALSE(uploader->HasPendingStrategy());
+    EXPECT_EQ(E_FAIL, uploader->UploadQueue(item, *none.Get(), *none.Get(), *none.Get(), wrong));
+    EXPECT_FALSE(uploader->HasPendingStrategy());
+    // The next call goes on (to a file the service does not take: nothing starts).
+    EXPECT_EQ(S_OK, uploader->UploadFiles(item, *none.Get(), *none.Get(), *none.Get(), *none.Get()));
     VariantClear(&item);
     VariantClear(&wrong);
 }

@@ -146,6 +146,15 @@ TEST_F(SlideShowStrategyTest, PicturesAlreadyHostedAreNotSentAgain)
     EXPECT_EQ("yes", FormField(target_->body, "finalize"));
 }
 
+TEST_F(SlideShowStrategyTest, AnAddressElsewhereThatOnlyNamesTheDomainIsSent)
+{
+    Variant none;
+    ASSERT_EQ(0, Start({L"http://evil.net/vellumpost.com/a.jpg"}, L"640x480", *none.Get()));
+    ASSERT_EQ(S_OK, strategy_.UploadNextItem());
+    ASSERT_EQ(1u, uploader_.requests.size());
+    EXPECT_EQ("http://evil.net/vellumpost.com/a.jpg", FormField(uploader_.requests[0].body, "url"));
+}
+
 TEST_F(SlideShowStrategyTest, HostedPicturesAmongOthersKeepTheirPlace)
 {
     // A local file naming the domain is still uploaded.

@@ -1,13 +1,15 @@
 // The scriptable uploader as callers get it: created through COM from the
 // registered toolbar library (loaded into this process), started through its
 // native entry points or from a page, with the results reaching a toolbar in
-// this apartment and the files reaching the development service.
+// this apartment and the files reaching the development service; and what it
+// refuses to pages that are not the service's.
 #include <windows.h>
 #include <oleauto.h>
 
 #include <dlgs.h>
 #include <gdiplus.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,9 @@
 
 #include "VellumpostToolbar_h.h"
 #include "common/Bstr.h"
+#include "common/RegKey.h"
+#include "common/SettingsKey.h"
+#include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
 #include "engine/FileUploader.h"
@@ -57,6 +62,63 @@ std::vector<vptest::Json> Uploads(const vptest::Json& records)
     return uploads;
 }
 
+// Answers a dialog of this process from another thread, as a person would:
+// waits for a dialog with the given title and hands it to answer, until
+// answered or destroyed.
+class DialogAnswerer {
+public:
+    DialogAnswerer(std::wstring title, std::function<void(HWND)> answer)
+        : title_(std::move(title)), answer_(std::move(answer)), stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
+    {
+        thread_ = CreateThread(nullptr, 0, &DialogAnswerer::Run, this, 0, nullptr);
+    }
+    ~DialogAnswerer()
+    {
+        SetEvent(stop_);
+        WaitForSingleObject(thread_, kTimeoutMs);
+        CloseHandle(thread_);
+        CloseHandle(stop_);
+    }
+    bool answered = false;
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        auto* answerer = static_cast<DialogAnswerer*>(self);
+        // Polling another thread's window: there is no event to wait on.
+        for (int attempt = 0; attempt < 400 && WaitForSingleObject(answerer->stop_, 50) == WAIT_TIMEOUT; ++attempt) {
+            HWND dialog = FindWindowW(L"#32770", answerer->title_.c_str());
+            if (!dialog) continue;
+            answerer->answer_(dialog);
+            answerer->answered = true;
+            break;
+        }
+        return 0;
+    }
+    std::wstring title_;
+    std::function<void(HWND)> answer_;
+    HANDLE stop_;
+    HANDLE thread_;
+};
+
+// The upload file dialog: the file's name in the name field, then OK.
+std::function<void(HWND)> ChooseFile(const std::wstring& path)
+{
+    return [path](HWND dialog) {
+        // The name field is an editable combo box (or a plain edit in older dialogs).
+        HWND name = GetDlgItem(dialog, cmb13);
+        if (!name) name = GetDlgItem(dialog, edt1);
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+        SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    };
+}
+
+// A message box: one of its buttons.
+std::function<void(HWND)> Click(int button)
+{
+    return [button](HWND box) { SendMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0); };
+}
+
 // A toolbar whose upload options are public pictures without a size bar.
 class OptionsStockBar : public vptest::BrowserStockBar {
 public:
@@ -88,10 +150,35 @@ protected:
         service_.Reset();
         service_.PointToolbarHere();
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FileUploader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&uploader_)));
-        ASSERT_EQ(S_OK, uploader_.As(&inner_));
         toolbar_ = new OptionsStockBar;
-        ASSERT_EQ(S_OK, uploader_->put_toolbar(toolbar_.Get()));
+        uploader_ = NewUploader();
+        ASSERT_NE(nullptr, uploader_.Get());
+        ASSERT_EQ(S_OK, uploader_.As(&inner_));
+    }
+
+    // A new uploader from the registered class, reporting to the toolbar.
+    ComPtr<IFileUploader> NewUploader()
+    {
+        ComPtr<IFileUploader> uploader;
+        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FileUploader, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&uploader)));
+        if (uploader) {
+            EXPECT_EQ(S_OK, uploader->put_toolbar(toolbar_.Get()));
+        }
+        return uploader;
+    }
+
+    // Makes uploader what a page's script gets: safe for untrusted callers,
+    // sited on a page at url (no site for an empty url).
+    static void GiveToScript(const ComPtr<IFileUploader>& uploader, const vptest::BrowserPage& page)
+    {
+        ComPtr<IObjectSafety> safety;
+        ASSERT_EQ(S_OK, uploader.As(&safety));
+        const DWORD untrusted = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
+        ASSERT_EQ(S_OK, safety->SetInterfaceSafetyOptions(IID_IDispatch, untrusted, untrusted));
+        ComPtr<IObjectWithSite> withSite;
+        ASSERT_EQ(S_OK, uploader.As(&withSite));
+        auto site = vptest::BrowserSite::Create(page.document);
+        ASSERT_EQ(S_OK, withSite->SetSite(vptest::Query<IUnknown>(site).Get()));
     }
 
     void TearDown() override
@@ -102,10 +189,10 @@ protected:
         CoUninitialize();
     }
 
-    // Serves the toolbar's calls until the upload has handed over its links.
-    bool WaitForLinks()
+    // Serves the toolbar's calls until count uploads have handed over their links.
+    bool WaitForLinks(size_t count = 1)
     {
-        return vptest::PumpUntil([&] { return !toolbar_->pasteData.empty(); }, kTimeoutMs);
+        return vptest::PumpUntil([&] { return toolbar_->pasteData.size() >= count; }, kTimeoutMs);
     }
 
     GdiplusSession gdiplus_;
@@ -149,22 +236,30 @@ TEST_F(FileUploaderServiceTest, UploadFilesThroughTheRegisteredClassReachesTheSe
     EXPECT_EQ(vptest::Sha256Hex(vptest::ReadFileBytes(picture)), (*part)["sha256"].String());
 }
 
-TEST_F(FileUploaderServiceTest, AServicePageGetsItsScreenshotUploadedAndAForeignPageNothing)
+TEST_F(FileUploaderServiceTest, AServicePageGetsAScreenshotOnlyWithTheUsersYesAndAForeignPageNothing)
 {
     auto page = vptest::BrowserPage::Create();
-    auto site = vptest::BrowserSite::Create(page.document);
-    ComPtr<IObjectWithSite> withSite;
-    ASSERT_EQ(S_OK, uploader_.As(&withSite));
-    ASSERT_EQ(S_OK, withSite->SetSite(vptest::Query<IUnknown>(site).Get()));
-    // The page gives its document as destination, so no browser window is opened.
-    ASSERT_EQ(S_OK, uploader_->put_destination(vptest::Query<IUnknown>(page.document).Get()));
+    GiveToScript(uploader_, page);
+    const std::wstring question = LoadModuleString(IDS_PRODUCT_NAME);
 
     page.document->url = L"http://vellumpost.com.evil.net/steal.html";
+    // The page gives its document as destination, so no browser window is opened.
+    EXPECT_EQ(E_ACCESSDENIED, uploader_->put_destination(vptest::Query<IUnknown>(page.document).Get()));
     EXPECT_EQ(E_ACCESSDENIED, uploader_->TakeScreenShot());
-    EXPECT_TRUE(Uploads(service_.Requests()).empty()) << "nothing left the machine";
 
     page.document->url = service_.Url(L"/toolbar/page.html");
-    EXPECT_EQ(S_OK, uploader_->TakeScreenShot());
+    ASSERT_EQ(S_OK, uploader_->put_destination(vptest::Query<IUnknown>(page.document).Get()));
+    {
+        DialogAnswerer user(question, Click(IDNO));
+        EXPECT_EQ(S_FALSE, uploader_->TakeScreenShot());
+        EXPECT_TRUE(user.answered) << "the user was asked";
+    }
+    EXPECT_TRUE(Uploads(service_.Requests()).empty()) << "nothing left the machine";
+    {
+        DialogAnswerer user(question, Click(IDYES));
+        EXPECT_EQ(S_OK, uploader_->TakeScreenShot());
+        EXPECT_TRUE(user.answered);
+    }
     ASSERT_TRUE(WaitForLinks());
     std::vector<vptest::Json> uploads = Uploads(service_.Requests());
     ASSERT_EQ(1u, uploads.size());
@@ -176,46 +271,61 @@ TEST_F(FileUploaderServiceTest, AServicePageGetsItsScreenshotUploadedAndAForeign
     ASSERT_NE(nullptr, part);
     const std::string type = (*part)["content_type"].String();
     EXPECT_TRUE(type == "image/png" || type == "image/jpeg") << type;
+
+    // The toolbar's own button is not a page: nobody is asked.
+    ComPtr<IFileUploader> native = NewUploader();
+    ASSERT_EQ(S_OK, native->put_destination(vptest::Query<IUnknown>(page.document).Get()));
+    {
+        DialogAnswerer user(question, Click(IDNO));
+        EXPECT_EQ(S_OK, native->TakeScreenShot());
+        EXPECT_FALSE(user.answered);
+    }
+    ASSERT_TRUE(WaitForLinks(2));
+    EXPECT_EQ(2u, Uploads(service_.Requests()).size());
 }
 
-// Answers the upload file dialog from another thread, as a person would:
-// the file's name in the name field, then OK.
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(std::wstring path) : path_(std::move(path))
-    {
-        thread_ = CreateThread(nullptr, 0, &DialogAnswerer::Run, this, 0, nullptr);
-    }
-    ~DialogAnswerer()
-    {
-        WaitForSingleObject(thread_, kTimeoutMs);
-        CloseHandle(thread_);
-    }
-    bool answered = false;
+TEST_F(FileUploaderServiceTest, ForeignPagesAndScriptObjectsWithoutAPageSendAndLearnNothing)
+{
+    std::wstring picture = folder_.File(L"private.png");
+    vptest::MakePicture(picture, 32, 24, Gdiplus::ImageFormatPNG);
+    Variant item(picture.c_str()), none;
+    Bstr planted(L"planted=1");
+    auto expectRefused = [&](const std::wstring& who) {
+        EXPECT_EQ(E_ACCESSDENIED, inner_->UploadFiles(*item.Get(), *none.Get(), *none.Get(), *none.Get(), *none.Get()))
+            << testing::PrintToString(who);
+        EXPECT_EQ(E_ACCESSDENIED, uploader_->put_cookie(planted.Get())) << testing::PrintToString(who);
+        ComPtr<IStockBar> toolbar;
+        EXPECT_EQ(E_ACCESSDENIED, uploader_->get_toolbar(&toolbar)) << testing::PrintToString(who);
+    };
 
-private:
-    static DWORD WINAPI Run(void* self)
-    {
-        auto* answerer = static_cast<DialogAnswerer*>(self);
-        const std::wstring title = LoadModuleString(IDS_FILE_DIALOG_TITLE);
-        for (int attempt = 0; attempt < 400 && !answerer->answered; ++attempt) {
-            HWND dialog = FindWindowW(L"#32770", title.c_str());
-            if (!dialog) {
-                Sleep(50);  // polling another thread's window: no event to wait on
-                continue;
-            }
-            // The name field is an editable combo box (or a plain edit in older dialogs).
-            HWND name = GetDlgItem(dialog, cmb13);
-            if (!name) name = GetDlgItem(dialog, edt1);
-            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answerer->path_.c_str()));
-            SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-            answerer->answered = true;
-        }
-        return 0;
+    auto page = vptest::BrowserPage::Create();
+    GiveToScript(uploader_, page);
+    using namespace std::string_literals;
+    // The development service's own address, cut short by a NUL for a C string reader.
+    for (const std::wstring& url : {service_.Url(L"") + L"\0.evil.net/"s, L"http://load1.vellumpost.com/up.html"s,
+                                    L"http://video.vellumpost.com/"s}) {
+        page.document->url = url;
+        expectRefused(url);
     }
-    std::wstring path_;
-    HANDLE thread_;
-};
+
+    // The forced server counts only when it names this machine: any program,
+    // even a sandboxed one, can write the setting.
+    RegKey key;
+    ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, SettingsKeyPath()));
+    const std::wstring outside = L"evil.test:" + std::to_wstring(service_.Port());
+    SettingsStore::WriteText(key, L"ForceServer", outside);
+    page.document->url = L"http://" + outside + L"/page.html";
+    EXPECT_EQ(E_ACCESSDENIED, uploader_->put_cookie(planted.Get()));
+    service_.PointToolbarHere();
+
+    // Script that keeps the object after its page is gone has no page to show.
+    ComPtr<IObjectWithSite> withSite;
+    ASSERT_EQ(S_OK, uploader_.As(&withSite));
+    ASSERT_EQ(S_OK, withSite->SetSite(nullptr));
+    expectRefused(L"no page");
+
+    EXPECT_TRUE(Uploads(service_.Requests()).empty()) << "nothing left the machine";
+}
 
 TEST_F(FileUploaderServiceTest, TheUploadDialogsChoiceIsUploadedAsAnUploadWhateverActionWasSet)
 {
@@ -225,7 +335,7 @@ TEST_F(FileUploaderServiceTest, TheUploadDialogsChoiceIsUploadedAsAnUploadWhatev
     ASSERT_EQ(S_OK, uploader_->put_destination(vptest::Query<IUnknown>(page.document).Get()));
     ASSERT_EQ(S_OK, uploader_->put_Action(static_cast<ActionStatisticsEnum>(21)));
     {
-        DialogAnswerer answerer(picture);
+        DialogAnswerer answerer(LoadModuleString(IDS_FILE_DIALOG_TITLE), ChooseFile(picture));
         EXPECT_EQ(S_OK, uploader_->OpenUploadDialog());
         EXPECT_TRUE(answerer.answered);
     }
