@@ -1,5 +1,6 @@
 // Handle ownership, the byte buffer's growth rules, the version texts, the
 // host check and the synchronous HTTP client against a loopback server.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
