@@ -1,7 +1,8 @@
 // The tag upload queue against the development service, across processes: a
 // second process that tags while a pass runs only writes queue files, and the
 // next pass uploads them; size-bar choices split passes; a pass stopped with
-// "Continue later" leaves its items to the next one.
+// "Continue later" leaves its items to the next one; an item that fails, or a
+// file that cannot be deleted, never comes back pass after pass.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -13,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Handle.h"
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
 #include "engine/GdiplusSession.h"
@@ -122,17 +124,18 @@ protected:
         return path;
     }
 
-    size_t QueueFileCount() const
+    std::vector<std::wstring> QueueFiles() const
     {
-        size_t count = 0;
+        std::vector<std::wstring> names;
         WIN32_FIND_DATAW data;
         HANDLE find = FindFirstFileW(queue_.File(L"tag*.tmp").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return 0;
-        do ++count;
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do names.push_back(queue_.File(data.cFileName));
         while (FindNextFileW(find, &data));
         FindClose(find);
-        return count;
+        return names;
     }
+    size_t QueueFileCount() const { return QueueFiles().size(); }
 
     // Runs the pass of strategy (already initialized) on an uploader of a
     // test apartment; the uploader owns the strategy from here on. What the
@@ -280,6 +283,63 @@ TEST_F(QueueServiceTest, ALeftoverOfContinueLaterIsUploadedByTheNextPass)
     PassRecord resumed = RunPass(next);
     std::sort(resumed.tags.begin(), resumed.tags.end());
     EXPECT_EQ((std::vector<std::string>{"la", "lb"}), resumed.tags);
+    EXPECT_EQ(0u, QueueFileCount());
+}
+
+TEST_F(QueueServiceTest, AnItemThatCannotBePreparedLeavesTheQueueOnceTheUserWasTold)
+{
+    // Named as a picture, but no picture: its thumbnail cannot be made.
+    const std::wstring broken = pictures_.Write(L"broken.jpg", "not a picture at all");
+    auto* pass = new CQueueStrategy;
+    ASSERT_EQ(0, Tag({vptest::FileUrl(broken), vptest::FileUrl(Picture(L"fine.png"))}, {L"broken", L"fine"}, true,
+                     true, *pass));
+    ASSERT_EQ(2u, QueueFileCount());
+    PassRecord record = RunPass(pass, {IDOK});  // the one question: the file cannot be processed
+    EXPECT_EQ(std::vector<std::string>{"fine"}, record.tags);
+    EXPECT_EQ(0u, QueueFileCount()) << "the failed item's file went with the message";
+    EXPECT_TRUE(vptest::FileExists(broken)) << "the user's own file stays";
+
+    HRESULT initialized = E_FAIL;
+    std::unique_ptr<CQueueStrategy> idle(NextPass(initialized));
+    EXPECT_EQ(1, initialized) << "the next pass does not bring the same error back";
+}
+
+TEST_F(QueueServiceTest, AQueueFileThatCannotBeDeletedIsSentOnceAndTheRestartsStop)
+{
+    HANDLE running = CreateEventW(nullptr, TRUE, FALSE, eventName_.c_str());
+    HANDLE child = vptest::StartChild("TagWhileAPassRuns",
+                                      {queue_.Path(), eventName_, vptest::FileUrl(Picture(L"held.png"))});
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ(1, vptest::WaitChild(child, kTimeoutMs));
+    CloseHandle(running);
+    ASSERT_EQ(1u, QueueFileCount());
+
+    // Another program (a scanner, an indexer) keeps the file open without
+    // letting it be deleted, while the restart target starts pass after pass.
+    const std::wstring held = QueueFiles()[0];
+    auto holder = std::make_unique<File>();
+    ASSERT_TRUE(holder->Create(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0));
+    std::vector<std::string> sent;
+    int passes = 0;
+    for (HRESULT initialized = 0; passes < 4; ++passes) {
+        std::unique_ptr<CQueueStrategy> next(NextPass(initialized));
+        if (initialized != 0) break;
+        PassRecord record = RunPass(next.release());
+        sent.insert(sent.end(), record.tags.begin(), record.tags.end());
+    }
+    EXPECT_EQ(std::vector<std::string>{"child1"}, sent);
+    EXPECT_EQ(1, passes) << "the pass after the one that sent it finds nothing and ends the restarts";
+    EXPECT_EQ(1u, QueueFileCount());
+
+    // Once the file is free, the next run of passes the user starts sends and removes it.
+    holder.reset();
+    auto* tagged = new CQueueStrategy;
+    ASSERT_EQ(0, Tag({vptest::FileUrl(Picture(L"new.png"))}, {L"new"}, true, true, *tagged));
+    EXPECT_EQ(std::vector<std::string>{"new"}, RunPass(tagged).tags);
+    HRESULT initialized = E_FAIL;
+    CQueueStrategy* next = NextPass(initialized);
+    ASSERT_EQ(0, initialized);
+    EXPECT_EQ(std::vector<std::string>{"child1"}, RunPass(next).tags);
     EXPECT_EQ(0u, QueueFileCount());
 }
 
