@@ -11,7 +11,6 @@
 #include "engine/CancelTagging.h"
 #include "engine/ImageTarget.h"
 #include "engine/ImageUploader.h"
-#include "engine/MultipartFormData.h"
 #include "engine/Progress.h"
 #include "engine/TemporaryFiles.h"
 

@@ -17,6 +17,7 @@
 #include "common/Handle.h"
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
+#include "common/Variant.h"
 #include "engine/GdiplusSession.h"
 #include "engine/IEImageUploader.h"
 #include "engine/ImageTarget.h"
@@ -50,12 +51,10 @@ HRESULT Tag(const std::vector<std::wstring>& urls, const std::vector<std::wstrin
             bool removeSizeBar, CQueueStrategy& strategy)
 {
     strategy.SetOption(L"remove_size_bar", Flag(removeSizeBar));
-    VARIANT items = vptest::PathArray(urls), tagTexts = vptest::PathArray(tags), flag = Flag(isPublic), size;
-    VariantInit(&size);
-    HRESULT hr = strategy.Initialize(items, size, flag, tagTexts);
-    VariantClear(&items);
-    VariantClear(&tagTexts);
-    return hr;
+    Variant items, tagTexts, size;
+    *items.Out() = vptest::PathArray(urls);
+    *tagTexts.Out() = vptest::PathArray(tags);
+    return strategy.Initialize(*items.Get(), *size.Get(), Flag(isPublic), *tagTexts.Get());
 }
 
 // Child: tags the items given after the queue folder and event name, then
@@ -140,7 +139,7 @@ protected:
     // Runs the pass of strategy (already initialized) on an uploader of a
     // test apartment; the uploader owns the strategy from here on. What the
     // service received for the pass is returned.
-    PassRecord RunPass(CQueueStrategy* strategy, std::deque<int> answers = {})
+    PassRecord RunPass(std::unique_ptr<CQueueStrategy> strategy, std::deque<int> answers = {})
     {
         PassRecord record;
         const size_t before = Uploads().size();
@@ -149,8 +148,9 @@ protected:
             auto* progress = new vptest::FakeProgress;
             progress->answers = answers;
             uploader->SetProgressDisplay(progress);
-            ASSERT_EQ(S_OK, uploader->put_strategy(reinterpret_cast<LONG_PTR>(strategy)));
-            ASSERT_EQ(S_OK, uploader->put_target(reinterpret_cast<LONG_PTR>(new RecordingTarget(&record))));
+            ASSERT_EQ(S_OK, uploader->put_strategy(reinterpret_cast<LONG_PTR>(strategy.release())));
+            auto target = std::make_unique<RecordingTarget>(&record);
+            ASSERT_EQ(S_OK, uploader->put_target(reinterpret_cast<LONG_PTR>(target.release())));
             uploader->Upload();
             EXPECT_TRUE(vptest::PumpUntilFinished(kTimeoutMs)) << "the pass did not end";
             EXPECT_TRUE(progress->answers.empty()) << "every scripted answer was asked for";
@@ -175,12 +175,11 @@ protected:
     }
 
     // The pass the restart target would start: empty arguments.
-    CQueueStrategy* NextPass(HRESULT& initialized)
+    std::unique_ptr<CQueueStrategy> NextPass(HRESULT& initialized)
     {
-        auto* strategy = new CQueueStrategy;
-        VARIANT empty;
-        VariantInit(&empty);
-        initialized = strategy->Initialize(empty, empty, empty, empty);
+        auto strategy = std::make_unique<CQueueStrategy>();
+        const Variant empty;
+        initialized = strategy->Initialize(*empty.Get(), *empty.Get(), *empty.Get(), *empty.Get());
         return strategy;
     }
 
@@ -194,7 +193,7 @@ protected:
 TEST_F(QueueServiceTest, ThreeItemsTaggedInAnotherProcessDuringAPassGoToTheNextPass)
 {
     std::wstring first = Picture(L"first.png");
-    auto* running = new CQueueStrategy;
+    auto running = std::make_unique<CQueueStrategy>();
     ASSERT_EQ(0, Tag({vptest::FileUrl(first)}, {L"first"}, true, true, *running));
 
     // A damaged leftover in the folder must not stop anything.
@@ -208,21 +207,21 @@ TEST_F(QueueServiceTest, ThreeItemsTaggedInAnotherProcessDuringAPassGoToTheNextP
     EXPECT_EQ(5u, QueueFileCount());
     EXPECT_TRUE(Uploads().empty()) << "queued items are not sent by the process that tagged them";
 
-    PassRecord pass = RunPass(running);
+    PassRecord pass = RunPass(std::move(running));
     EXPECT_EQ(std::vector<std::string>{"first"}, pass.tags) << "the running pass keeps to its own items";
     EXPECT_EQ(std::vector<size_t>{1}, pass.completions);
 
     HRESULT initialized = E_FAIL;
-    CQueueStrategy* next = NextPass(initialized);
+    std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
     ASSERT_EQ(0, initialized);
-    PassRecord second = RunPass(next);
+    PassRecord second = RunPass(std::move(next));
     std::sort(second.tags.begin(), second.tags.end());
     EXPECT_EQ((std::vector<std::string>{"child1", "child2", "child3"}), second.tags);
     EXPECT_EQ((std::vector<std::string>{"no", "no", "no"}), second.publicFlags) << "the child tagged them private";
     EXPECT_EQ(std::vector<size_t>{3}, second.completions);
     EXPECT_EQ(1u, QueueFileCount()) << "only the damaged file is left";
 
-    std::unique_ptr<CQueueStrategy> idle(NextPass(initialized));
+    std::unique_ptr<CQueueStrategy> idle = NextPass(initialized);
     EXPECT_EQ(1, initialized);
 }
 
@@ -242,9 +241,9 @@ TEST_F(QueueServiceTest, DifferentSizeBarChoicesAreUploadedInDifferentPasses)
     std::vector<std::vector<std::string>> passes;
     for (int i = 0; i < 2; ++i) {
         HRESULT initialized = E_FAIL;
-        CQueueStrategy* pass = NextPass(initialized);
+        std::unique_ptr<CQueueStrategy> pass = NextPass(initialized);
         ASSERT_EQ(0, initialized) << "pass " << i;
-        passes.push_back(RunPass(pass).rembars);
+        passes.push_back(RunPass(std::move(pass)).rembars);
     }
     ASSERT_EQ(3u, passes[0].size() + passes[1].size());
     for (const auto& rembars : passes) {
@@ -253,7 +252,7 @@ TEST_F(QueueServiceTest, DifferentSizeBarChoicesAreUploadedInDifferentPasses)
     }
     EXPECT_NE(passes[0][0], passes[1][0]);
     HRESULT initialized = E_FAIL;
-    std::unique_ptr<CQueueStrategy> idle(NextPass(initialized));
+    std::unique_ptr<CQueueStrategy> idle = NextPass(initialized);
     EXPECT_EQ(1, initialized);
 }
 
@@ -262,7 +261,7 @@ TEST_F(QueueServiceTest, ALeftoverOfContinueLaterIsUploadedByTheNextPass)
     SetSetting(L"ImplicitRetryCount", 0);
     service_.ArmFault(L"status=503");
     std::wstring a = Picture(L"later-a.png"), b = Picture(L"later-b.png");
-    auto* stopped = new CQueueStrategy;
+    auto stopped = std::make_unique<CQueueStrategy>();
     ASSERT_EQ(0, Tag({vptest::FileUrl(a), vptest::FileUrl(b)}, {L"la", L"lb"}, true, true, *stopped));
     int asked = 0;
     stopped->SetCancelQuestion([&](HWND) {
@@ -270,7 +269,7 @@ TEST_F(QueueServiceTest, ALeftoverOfContinueLaterIsUploadedByTheNextPass)
         return IDNO;  // continue later
     });
     // The failed first item asks; Cancel there asks whether to cancel tagging.
-    PassRecord pass = RunPass(stopped, {IDCANCEL});
+    PassRecord pass = RunPass(std::move(stopped), {IDCANCEL});
     EXPECT_EQ(1, asked);
     EXPECT_TRUE(pass.tags.empty());
     EXPECT_TRUE(pass.completions.empty()) << "a canceled pass does not complete";
@@ -278,9 +277,9 @@ TEST_F(QueueServiceTest, ALeftoverOfContinueLaterIsUploadedByTheNextPass)
     EXPECT_TRUE(vptest::FileExists(a));
 
     HRESULT initialized = E_FAIL;
-    CQueueStrategy* next = NextPass(initialized);
+    std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
     ASSERT_EQ(0, initialized) << "the canceled pass released the queue";
-    PassRecord resumed = RunPass(next);
+    PassRecord resumed = RunPass(std::move(next));
     std::sort(resumed.tags.begin(), resumed.tags.end());
     EXPECT_EQ((std::vector<std::string>{"la", "lb"}), resumed.tags);
     EXPECT_EQ(0u, QueueFileCount());
@@ -290,17 +289,17 @@ TEST_F(QueueServiceTest, AnItemThatCannotBePreparedLeavesTheQueueOnceTheUserWasT
 {
     // Named as a picture, but no picture: its thumbnail cannot be made.
     const std::wstring broken = pictures_.Write(L"broken.jpg", "not a picture at all");
-    auto* pass = new CQueueStrategy;
+    auto pass = std::make_unique<CQueueStrategy>();
     ASSERT_EQ(0, Tag({vptest::FileUrl(broken), vptest::FileUrl(Picture(L"fine.png"))}, {L"broken", L"fine"}, true,
                      true, *pass));
     ASSERT_EQ(2u, QueueFileCount());
-    PassRecord record = RunPass(pass, {IDOK});  // the one question: the file cannot be processed
+    PassRecord record = RunPass(std::move(pass), {IDOK});  // the one question: the file cannot be processed
     EXPECT_EQ(std::vector<std::string>{"fine"}, record.tags);
     EXPECT_EQ(0u, QueueFileCount()) << "the failed item's file went with the message";
     EXPECT_TRUE(vptest::FileExists(broken)) << "the user's own file stays";
 
     HRESULT initialized = E_FAIL;
-    std::unique_ptr<CQueueStrategy> idle(NextPass(initialized));
+    std::unique_ptr<CQueueStrategy> idle = NextPass(initialized);
     EXPECT_EQ(1, initialized) << "the next pass does not bring the same error back";
 }
 
@@ -322,9 +321,9 @@ TEST_F(QueueServiceTest, AQueueFileThatCannotBeDeletedIsSentOnceAndTheRestartsSt
     std::vector<std::string> sent;
     int passes = 0;
     for (HRESULT initialized = 0; passes < 4; ++passes) {
-        std::unique_ptr<CQueueStrategy> next(NextPass(initialized));
+        std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
         if (initialized != 0) break;
-        PassRecord record = RunPass(next.release());
+        PassRecord record = RunPass(std::move(next));
         sent.insert(sent.end(), record.tags.begin(), record.tags.end());
     }
     EXPECT_EQ(std::vector<std::string>{"child1"}, sent);
@@ -333,13 +332,13 @@ TEST_F(QueueServiceTest, AQueueFileThatCannotBeDeletedIsSentOnceAndTheRestartsSt
 
     // Once the file is free, the next run of passes the user starts sends and removes it.
     holder.reset();
-    auto* tagged = new CQueueStrategy;
+    auto tagged = std::make_unique<CQueueStrategy>();
     ASSERT_EQ(0, Tag({vptest::FileUrl(Picture(L"new.png"))}, {L"new"}, true, true, *tagged));
-    EXPECT_EQ(std::vector<std::string>{"new"}, RunPass(tagged).tags);
+    EXPECT_EQ(std::vector<std::string>{"new"}, RunPass(std::move(tagged)).tags);
     HRESULT initialized = E_FAIL;
-    CQueueStrategy* next = NextPass(initialized);
+    std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
     ASSERT_EQ(0, initialized);
-    EXPECT_EQ(std::vector<std::string>{"child1"}, RunPass(next).tags);
+    EXPECT_EQ(std::vector<std::string>{"child1"}, RunPass(std::move(next)).tags);
     EXPECT_EQ(0u, QueueFileCount());
 }
 
