@@ -361,13 +361,13 @@ try {
         if (IProgress* progress = uploader_ ? uploader_->GetProgress() : nullptr) owner = progress->GetWindow();
         const int answer = cancelQuestion_ ? cancelQuestion_(owner) : CCancelTagging().DoModal(owner);
         if (answer == IDCANCEL) return 1;
-        // A canceled pass restarts nothing: the run ends here, and what it
-        // leaves in the folder is for the next run.
-        QueueRun::Current().Start();
         if (answer != IDYES) {
             // Continue later: the pass stops, its queue files stay for a later
-            // one, and only the copies made for the current item go.
+            // one, and only the copies made for the current item go. A
+            // canceled pass restarts nothing, so the run ends here and the
+            // next run takes the files up again.
             Log().Write("Tagging continues later");
+            QueueRun::Current().Start();
             if (hasCurrent) {
                 const CUploadItem& item = GetCurrentItem();
                 for (const std::wstring* path : {&item.convertedPath, &item.thumbnailSource, &item.thumbnailFile})
