@@ -62,9 +62,11 @@ LogWriter::LogWriter(const char* category) : prefix_(), enabled_(LogSettingOn())
     if (enabled_) path_ = DefaultPath();
 }
 
-void LogWriter::Write(const char* message, const char* extra) const
-{
-    if (!enabled_ || (!message && !extra)) return;
+void LogWriter::Write(const char* message, const char* extra) const noexcept
+try {
+    // Without a file (the data folder is unknown) every open would fail and
+    // only wait out its retries, on every line.
+    if (!enabled_ || path_.empty() || (!message && !extra)) return;
 
     std::string line = prefix_;
     if (message) line += message;
@@ -81,11 +83,14 @@ void LogWriter::Write(const char* message, const char* extra) const
     if (!file.IsValid()) return;
     SetFilePointer(file, 0, nullptr, FILE_END);
     file.Write(line.data(), static_cast<DWORD>(line.size()));
+} catch (...) {
+    // A line that cannot be built (no memory) is dropped: logging never
+    // fails its caller, destructors and catch blocks included.
 }
 
-void LogWriter::Write(const char* message, const wchar_t* wideExtra) const
-{
-    if (!enabled_) return;
+void LogWriter::Write(const char* message, const wchar_t* wideExtra) const noexcept
+try {
+    if (!enabled_ || path_.empty()) return;
     if (!wideExtra) {
         Write(message, static_cast<const char*>(nullptr));
         return;
@@ -94,11 +99,12 @@ void LogWriter::Write(const char* message, const wchar_t* wideExtra) const
     std::string narrow(n > 0 ? n : 1, '\0');
     if (n > 0) WideCharToMultiByte(CP_THREAD_ACP, 0, wideExtra, -1, &narrow[0], n, nullptr, nullptr);
     Write(message, narrow.c_str());
+} catch (...) {
 }
 
-void LogWriter::Format(const char* format, ...) const
+void LogWriter::Format(const char* format, ...) const noexcept
 {
-    if (!enabled_ || !format) return;
+    if (!enabled_ || path_.empty() || !format) return;
     char buffer[512];
     va_list args;
     va_start(args, format);

@@ -10,12 +10,13 @@ public:
     // category: the component's class name, or null for no category.
     explicit LogWriter(const char* category = nullptr);
 
-    // Writes "<category>\t- <message><extra>\r\n"; nothing when both are null.
-    void Write(const char* message, const char* extra = nullptr) const;
+    // Writes "<category>\t- <message><extra>\r\n"; nothing when both are
+    // null, or when the log file is unknown (empty path). Never throws.
+    void Write(const char* message, const char* extra = nullptr) const noexcept;
     // The wide text is converted with the thread's ANSI code page.
-    void Write(const char* message, const wchar_t* wideExtra) const;
+    void Write(const char* message, const wchar_t* wideExtra) const noexcept;
     // sprintf-style; the formatted text is cut at 511 characters.
-    void Format(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+    void Format(const char* format, ...) const noexcept __attribute__((format(printf, 2, 3)));
 
     bool Enabled() const { return enabled_; }
     const std::wstring& Path() const { return path_; }

@@ -2,6 +2,7 @@
 #include "engine/QueueStrategy.h"
 
 #include <algorithm>
+#include <set>
 
 #include "common/LogWriter.h"
 #include "common/Locks.h"
@@ -51,6 +52,40 @@ std::wstring WithSeparator(std::wstring folder)
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     return folder;
 }
+
+// The queue files that the passes of this process's current run have taken
+// up. One that is still there after its pass could not be deleted (or its
+// item could not be sent); taken up again, it would be sent again by every
+// pass the restart target starts, without end. A run ends when a pass finds
+// nothing left to do or is canceled, and a new one starts with a pass of
+// newly tagged items.
+class QueueRun {
+public:
+    static QueueRun& Current()
+    {
+        static QueueRun run;
+        return run;
+    }
+    void Start()
+    {
+        ScopedLock hold(lock_);
+        taken_.clear();
+    }
+    void Take(const std::wstring& name)
+    {
+        ScopedLock hold(lock_);
+        if (!name.empty()) taken_.insert(name);
+    }
+    bool Taken(const std::wstring& name)
+    {
+        ScopedLock hold(lock_);
+        return taken_.count(name) != 0;
+    }
+
+private:
+    CriticalSection lock_;
+    std::set<std::wstring> taken_;
+};
 
 bool OpenWithRetries(File& file, const std::wstring& name, DWORD access, DWORD share, DWORD disposition)
 {
@@ -115,9 +150,18 @@ CQueueStrategy::~CQueueStrategy()
 HRESULT CQueueStrategy::Initialize(const VARIANT& items, const VARIANT& optsize, const VARIANT& publicFlags,
                                    const VARIANT& tags)
 try {
+    // The browser may run at low integrity while Explorer does not: the
+    // event carries the label that lets both open it, whichever made it.
+    SharedObjectSecurity security;
     SetLastError(ERROR_SUCCESS);
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, eventName_.c_str());
-    const bool existed = event && GetLastError() == ERROR_ALREADY_EXISTS;
+    HANDLE event = CreateEventW(security.Get(), TRUE, FALSE, eventName_.c_str());
+    bool existed = event && GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!event) {
+        // An event made with other security may refuse this process full
+        // access; that it can be opened at all means a pass is running.
+        event = OpenEventW(SYNCHRONIZE, FALSE, eventName_.c_str());
+        existed = event != nullptr;
+    }
     queueEvent_.Attach(event);
     if (!queueEvent_.IsValid()) {
         Log().Format("Cannot create the queue event, error %lu", GetLastError());
@@ -142,14 +186,20 @@ try {
 
     if (V_VT(&items) == VT_EMPTY) {
         ReadQueueFiles();
-        if (!items_.empty()) return 0;
+        if (!items_.empty()) {
+            for (const std::wstring& name : queueFiles_) QueueRun::Current().Take(name);
+            return 0;
+        }
         Log().Write("The upload queue is empty");
+        QueueRun::Current().Start();
         queueEvent_.Close();
         return 1;
     }
     HRESULT hr = CTransloadStrategy::Initialize(items, optsize, publicFlags, tags);
     if (hr != 0) return hr;
+    QueueRun::Current().Start();
     WriteQueueFiles();
+    for (const std::wstring& name : queueFiles_) QueueRun::Current().Take(name);
     return 0;
 } catch (...) {
     Log().Format("EXCEPTION on Initialize %s", LogAddress(this).c_str());
@@ -223,8 +273,12 @@ void CQueueStrategy::ReadQueueFiles()
         FileFind find;
         if (find.First((queueFolder_ + L"tag*.tmp").c_str())) {
             do {
-                if (!(find.Data().dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    names.push_back(queueFolder_ + find.Data().cFileName);
+                if (find.Data().dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+                const std::wstring name = queueFolder_ + find.Data().cFileName;
+                if (QueueRun::Current().Taken(name))
+                    Log().Write("Already taken up in this run, left for a later one: ", name.c_str());
+                else
+                    names.push_back(name);
             } while (find.Next());
         }
     }
@@ -276,6 +330,17 @@ void CQueueStrategy::DeleteQueueFile(int index)
     name.clear();
 }
 
+HRESULT CQueueStrategy::PrepareRequest(CMultipartFormData& form)
+{
+    const HRESULT hr = CTransloadStrategy::PrepareRequest(form);
+    // An item that cannot be prepared (its picture cannot be resized or
+    // thumbnailed) has been reported to the user and would fail the same way
+    // in every later pass, so it leaves the queue as a failed upload does. A
+    // canceled upload keeps what the cancel answer decided.
+    if (FAILED(hr) && !(uploader_ && uploader_->IsCanceled())) OnItemFailed();
+    return hr;
+}
+
 void CQueueStrategy::OnItemDone()
 {
     CTransloadStrategy::OnItemDone();
@@ -298,8 +363,11 @@ try {
         if (answer == IDCANCEL) return 1;
         if (answer != IDYES) {
             // Continue later: the pass stops, its queue files stay for a later
-            // one, and only the copies made for the current item go.
+            // one, and only the copies made for the current item go. A
+            // canceled pass restarts nothing, so the run ends here and the
+            // next run takes the files up again.
             Log().Write("Tagging continues later");
+            QueueRun::Current().Start();
             if (hasCurrent) {
                 const CUploadItem& item = GetCurrentItem();
                 for (const std::wstring* path : {&item.convertedPath, &item.thumbnailSource, &item.thumbnailFile})
@@ -309,6 +377,7 @@ try {
         }
     }
     Log().Write("Tagging canceled");
+    QueueRun::Current().Start();
     if (hasCurrent) RemoveTemporaryFiles();
     for (int i = std::max(currentIndex_, 0); i < GetItemCount(); ++i) {
         DeleteQueueFile(i);

@@ -3,7 +3,8 @@
 // folder at a time. A named event marks that a pass is running; items tagged
 // meanwhile only get files, and the restart target starts the next pass when
 // the running one ends. Files that cannot be read, or hold damaged records,
-// are skipped and stay where they are.
+// are skipped and stay where they are; a file that a pass took up and could
+// not delete is not taken up again by the passes that follow it.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +35,8 @@ public:
     // which starts the next pass; no page is opened.
     HRESULT UploadComplete() override;
     int QueryCancel(bool force) override;
+    // An item that cannot be prepared fails as one the service refused.
+    HRESULT PrepareRequest(CMultipartFormData& form) override;
     void OnItemDone() override;
     void OnItemFailed() override;
 

@@ -1,31 +1,43 @@
 // The upload history store (see the header).
 #include "engine/UploadHistory.h"
 
-#include <sddl.h>
-
 #include <cwchar>
 
 #include "common/LogWriter.h"
 
 namespace {
 
+const LogWriter& Log()
+{
+    static const LogWriter log("UploadHistory");
+    return log;
+}
+
 // One lock for the history of every store object in the session.
 const wchar_t kHistoryMutexName[] = L"VellumpostUploadHistoryMutex";
+// A history operation is a few dozen registry calls; a holder that keeps the
+// lock much longer than this is hung or hostile, and waiting on would hang
+// the browser window or upload that asked.
+const DWORD kHistoryLockWaitMs = 3000;
 
-// The browser may run at low integrity while other processes of the product
-// do not: the mutex carries a low label so that every one of them can take
-// it, whichever created it. Systems without labels get the default security.
-HANDLE CreateHistoryMutex()
+CriticalSection& LocationLock()
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"S:(ML;;NW;;;LW)", SDDL_REVISION_1,
-                                                             &descriptor, nullptr))
-        attributes.lpSecurityDescriptor = descriptor;
-    HANDLE mutex = CreateMutexW(descriptor ? &attributes : nullptr, FALSE, kHistoryMutexName);
-    if (!mutex) mutex = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, kHistoryMutexName);
-    if (descriptor) LocalFree(descriptor);
-    return mutex;
+    static CriticalSection lock;
+    return lock;
+}
+
+UploadHistory::LockLocation& OverriddenLocation()
+{
+    static UploadHistory::LockLocation location{std::wstring(), kHistoryLockWaitMs};
+    return location;
+}
+
+UploadHistory::LockLocation CurrentLocation()
+{
+    ScopedLock hold(LocationLock());
+    UploadHistory::LockLocation location = OverriddenLocation();
+    if (location.name.empty()) location = UploadHistory::LockLocation{kHistoryMutexName, kHistoryLockWaitMs};
+    return location;
 }
 
 struct Field {
@@ -50,28 +62,50 @@ struct ValueName {
 
 }  // namespace
 
-UploadHistory::HistoryLock::HistoryLock(Lockable& local) : local_(local), mutex_(CreateHistoryMutex()) {}
-
-UploadHistory::HistoryLock::~HistoryLock()
+void UploadHistory::SetLockLocation(const std::wstring& name, DWORD waitMs)
 {
-    if (mutex_) CloseHandle(mutex_);
+    ScopedLock hold(LocationLock());
+    OverriddenLocation() = LockLocation{name, waitMs};
 }
 
-void UploadHistory::HistoryLock::Lock()
+UploadHistory::UploadHistory(SettingsStore& store) : UploadHistory(store, CurrentLocation()) {}
+
+UploadHistory::UploadHistory(SettingsStore& store, const LockLocation& lock)
+    : store_(store), mutex_(lock.name.c_str()), waitMs_(lock.waitMs), local_(store.HistoryLock())
+{
+}
+
+bool UploadHistory::AcquireLock()
 {
     // A mutex left by a process that died is handed over as abandoned; the
     // entry it was writing may be torn, but the lock still works.
-    if (mutex_) WaitForSingleObject(mutex_, INFINITE);
+    if (mutex_.IsValid() && !mutex_.Acquire(waitMs_)) {
+        Log().Format("Cannot take the history lock within %lu ms; the history operation fails",
+                     static_cast<unsigned long>(waitMs_));
+        return false;
+    }
     local_.Lock();
+    return true;
 }
 
-void UploadHistory::HistoryLock::Unlock()
+void UploadHistory::ReleaseLock()
 {
     local_.Unlock();
-    if (mutex_) ReleaseMutex(mutex_);
+    mutex_.Release();
 }
 
-UploadHistory::UploadHistory(SettingsStore& store) : store_(store), lock_(store.HistoryLock()) {}
+UploadHistory::Hold::Hold(UploadHistory& history) : history_(history), held_(history.AcquireLock()) {}
+
+UploadHistory::Hold::~Hold()
+{
+    if (held_) history_.ReleaseLock();
+}
+
+DWORD UploadHistory::MaxHistory() const
+{
+    const DWORD limit = store_.MaxHistory();
+    return limit < 1 ? 1 : limit;
+}
 
 bool UploadHistory::HasImageLink(int index) const
 {
@@ -82,29 +116,33 @@ bool UploadHistory::HasImageLink(int index) const
 
 int UploadHistory::HistoryCount()
 {
-    ScopedLock lock(lock_);
+    Hold hold(*this);
+    if (!hold) return -1;
     int count = 0;
     while (count < kMaxEntries && HasImageLink(count)) ++count;
     return count;
 }
 
-void UploadHistory::ReadHistoryEntry(int index, CUploadResult& result)
+bool UploadHistory::ReadHistoryEntry(int index, CUploadResult& result)
 {
-    ScopedLock lock(lock_);
     result = CUploadResult();
+    Hold hold(*this);
+    if (!hold) return false;
     for (const Field& field : kFields) {
         std::wstring value;
         if (SettingsStore::ReadText(store_.HistoryKey(), ValueName(index, field.suffix).text, value))
             result.*field.member = value;
     }
     result.UpdateShortLink();
+    return true;
 }
 
-void UploadHistory::WriteHistoryEntry(int index, const CUploadResult& result)
+bool UploadHistory::WriteHistoryEntry(int index, const CUploadResult& result)
 {
-    ScopedLock lock(lock_);
+    Hold hold(*this);
+    if (!hold) return false;
     HKEY key = store_.HistoryKey();
-    if (!key) return;
+    if (!key) return true;
     for (const Field& field : kFields) {
         const ValueName name(index, field.suffix);
         const CUploadResult::Text& value = result.*field.member;
@@ -113,13 +151,15 @@ void UploadHistory::WriteHistoryEntry(int index, const CUploadResult& result)
         else
             RegDeleteValueW(key, name.text);
     }
+    return true;
 }
 
-void UploadHistory::RemoveHistoryEntry(int index)
+bool UploadHistory::RemoveHistoryEntry(int index)
 {
-    ScopedLock lock(lock_);
+    Hold hold(*this);
+    if (!hold) return false;
     HKEY key = store_.HistoryKey();
-    if (!key || index < 0) return;
+    if (!key || index < 0) return true;
     int k = index;
     CUploadResult next;
     ReadHistoryEntry(k + 1, next);
@@ -129,14 +169,15 @@ void UploadHistory::RemoveHistoryEntry(int index)
         ReadHistoryEntry(k + 1, next);
     }
     for (const Field& field : kFields) RegDeleteValueW(key, ValueName(k, field.suffix).text);
+    return true;
 }
 
 int UploadHistory::AddHistoryEntry(const CUploadResult& result)
 {
-    ScopedLock lock(lock_);
+    Hold hold(*this);
+    if (!hold) return -1;
     int count = HistoryCount();
-    // Exactly one entry goes even when the limit was lowered below the count;
-    // an empty history has nothing to drop, even with a limit of 0.
+    // Exactly one entry goes even when the limit was lowered below the count.
     if (count > 0 && static_cast<DWORD>(count) >= MaxHistory()) {
         RemoveHistoryEntry(0);
         --count;
@@ -145,30 +186,37 @@ int UploadHistory::AddHistoryEntry(const CUploadResult& result)
     return count;
 }
 
-void ToolbarHistory::Load(UploadHistory& history)
+bool ToolbarHistory::Load(UploadHistory& history)
 {
-    ScopedLock lock(history.Lock());
-    items_.clear();
-    limit_ = history.MaxHistory();
-    const DWORD last = limit_ < static_cast<DWORD>(UploadHistory::kMaxEntries) ? limit_ : UploadHistory::kMaxEntries;
-    for (DWORD i = 0; i < last; ++i) {
+    UploadHistory::Hold hold(history);
+    if (!hold) return false;
+    // The newest entries: with a limit lowered by hand the history holds
+    // more than the limit, and the list must still show the latest uploads.
+    const int count = history.HistoryCount();
+    if (count < 0) return false;
+    const DWORD limit = history.MaxHistory();
+    const int first = static_cast<DWORD>(count) > limit ? count - static_cast<int>(limit) : 0;
+    std::vector<CUploadResult> items;
+    for (int i = first; i < count; ++i) {
         CUploadResult entry;
-        history.ReadHistoryEntry(static_cast<int>(i), entry);
-        if (!entry.imageLink || entry.imageLink->empty()) break;
-        items_.push_back(std::move(entry));
+        history.ReadHistoryEntry(i, entry);
+        items.push_back(std::move(entry));
     }
+    items_ = std::move(items);
+    return true;
 }
 
 bool ToolbarHistory::Add(UploadHistory& history, const CUploadResult& result)
 {
-    ScopedLock lock(history.Lock());
     const bool wasEmpty = items_.empty();
-    if (!items_.empty() && items_.size() >= limit_) {
-        items_.erase(items_.begin());
-        history.RemoveHistoryEntry(0);
+    {
+        UploadHistory::Hold hold(history);
+        if (hold && history.AddHistoryEntry(result) >= 0 && Load(history)) return wasEmpty;
     }
+    // The store could not be reached: this window still offers the link.
     items_.push_back(result);
-    history.WriteHistoryEntry(static_cast<int>(items_.size() - 1), result);
+    const size_t limit = history.MaxHistory();
+    if (items_.size() > limit) items_.erase(items_.begin(), items_.end() - static_cast<std::ptrdiff_t>(limit));
     return wasEmpty;
 }
 

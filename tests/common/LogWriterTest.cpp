@@ -106,6 +106,22 @@ TEST(LogWriterTest, TheSettingIsReadWhenTheWriterIsMade)
     EXPECT_TRUE(LogWriter("x").Enabled());
 }
 
+TEST(LogWriterTest, LinesForAnUnknownLogFileAreDroppedAtOnce)
+{
+    SetLogSetting(1);
+    // The data folder comes from the user's shell folders: make it one that is not there.
+    RegKey folders;
+    ASSERT_TRUE(folders.Create(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders"));
+    const wchar_t missing[] = L"C:\\vp-no-such-folder\\data";
+    RegSetValueExW(folders, L"Local AppData", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(missing), sizeof(missing));
+    LogWriter log("Nowhere");
+    ASSERT_TRUE(log.Enabled());
+    ASSERT_TRUE(log.Path().empty()) << "the data folder must be unknown here";
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < 20; ++i) log.Format("line %d", i);
+    EXPECT_LT(GetTickCount() - start, 2000u) << "each line waited out its retries";
+}
+
 VP_TEST_CHILD(LogWriterChild)
 {
     if (argc < 2) return 2;

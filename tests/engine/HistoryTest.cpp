@@ -1,6 +1,6 @@
 // The upload history in the registry: value names, order, the limit and its
-// eviction, gaps, the toolbar's copy, and whole entries when several threads
-// and processes add at once.
+// eviction, gaps, the toolbar's copies of several windows, whole entries when
+// several threads and processes add at once, and a lock held elsewhere.
 #include <windows.h>
 
 #include <string>
@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "common/LogWriter.h"
 #include "common/SettingsStore.h"
 #include "engine/UploadHistory.h"
 #include "support/ChildProcess.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -53,6 +55,13 @@ std::vector<std::wstring> Names(UploadHistory& history)
         history.ReadHistoryEntry(i, entry);
         names.push_back(entry.name.value_or(L"<absent>"));
     }
+    return names;
+}
+
+std::vector<std::wstring> NamesOf(const std::vector<CUploadResult>& items)
+{
+    std::vector<std::wstring> names;
+    for (const CUploadResult& item : items) names.push_back(item.name.value_or(L"<absent>"));
     return names;
 }
 
@@ -191,7 +200,7 @@ TEST(UploadHistoryTest, RemovingShiftsLaterEntriesDown)
         EXPECT_FALSE(HasValue(store, std::wstring(L"history(3).") + suffix)) << testing::PrintToString(std::wstring(suffix));
 }
 
-TEST(ToolbarHistoryTest, LoadsUpToTheLimitAndWritesThrough)
+TEST(ToolbarHistoryTest, ALoweredLimitShowsTheNewestAndAddingDropsOnlyTheOldest)
 {
     SettingsStore store;
     UploadHistory history(store);
@@ -199,28 +208,33 @@ TEST(ToolbarHistoryTest, LoadsUpToTheLimitAndWritesThrough)
     SetMaxHistory(store, 3);
 
     ToolbarHistory copy;
-    copy.Load(history);
-    ASSERT_EQ(3u, copy.Items().size());
-    EXPECT_EQ(L"2.jpg", copy.Items()[2].name.value_or(L""));
-
-    // Full: the oldest leaves the list and the store, the new one is stored
-    // at its index in the list.
-    EXPECT_FALSE(copy.Add(history, Entry(L"new")));
-    ASSERT_EQ(3u, copy.Items().size());
-    EXPECT_EQ(L"1.jpg", copy.Items()[0].name.value_or(L""));
-    EXPECT_EQ((std::vector<std::wstring>{L"1.jpg", L"2.jpg", L"new.jpg", L"4.jpg"}), Names(history));
+    ASSERT_TRUE(copy.Load(history));
+    EXPECT_EQ(Tags(2, 4), NamesOf(copy.Items()));
+    EXPECT_FALSE(copy.Add(history, Entry(L"5")));
+    EXPECT_EQ(Tags(1, 5), Names(history)) << "one entry goes per addition, none is overwritten";
+    EXPECT_EQ(Tags(3, 5), NamesOf(copy.Items()));
 }
 
-TEST(ToolbarHistoryTest, TheFirstAdditionReportsAnEmptyList)
+TEST(ToolbarHistoryTest, TwoBrowserWindowsAddingInTurnKeepEveryEntry)
 {
-    SettingsStore store;
-    UploadHistory history(store);
-    ToolbarHistory copy;
-    copy.Load(history);
-    EXPECT_TRUE(copy.Items().empty());
-    EXPECT_TRUE(copy.Add(history, Entry(L"a")));
-    EXPECT_FALSE(copy.Add(history, Entry(L"b")));
-    EXPECT_EQ((std::vector<std::wstring>{L"a.jpg", L"b.jpg"}), Names(history));
+    SettingsStore storeA, storeB;
+    UploadHistory historyA(storeA), historyB(storeB);
+    ToolbarHistory windowA, windowB;
+    ASSERT_TRUE(windowA.Load(historyA));
+    ASSERT_TRUE(windowB.Load(historyB));
+    EXPECT_TRUE(windowA.Add(historyA, Entry(L"0"))) << "the first entry enables the history button";
+    EXPECT_TRUE(windowB.Add(historyB, Entry(L"1"))) << "window B's list was empty until now";
+    CHistoryImageTarget().OnItemUploaded(Entry(L"2"));  // an upload from Explorer in between
+    for (int i = 3; i < 14; ++i) EXPECT_FALSE((i % 2 ? windowB : windowA).Add(i % 2 ? historyB : historyA, Entry(std::to_wstring(i))));
+    EXPECT_EQ(Tags(4, 13), Names(historyA)) << "full: only the oldest went";
+    EXPECT_EQ(Tags(4, 13), NamesOf(windowB.Items())) << "the last writer sees everyone's entries";
+    for (int i = 0; i < 10; ++i) EXPECT_TRUE(EntryIsWhole(historyA, i));
+
+    // A limit of 0 shows the newest entry; the store drops one per addition.
+    SetMaxHistory(storeA, 0);
+    EXPECT_FALSE(windowA.Add(historyA, Entry(L"z")));
+    EXPECT_EQ(std::vector<std::wstring>{L"z.jpg"}, NamesOf(windowA.Items()));
+    EXPECT_EQ(10u, Names(historyA).size());
 }
 
 namespace {
@@ -235,7 +249,8 @@ int AddMany(const std::wstring& prefix, int count)
     int torn = 0;
     for (int i = 0; i < count; ++i) {
         history.AddHistoryEntry(Entry(prefix + std::to_wstring(i)));
-        ScopedLock lock(history.Lock());
+        UploadHistory::Hold hold(history);
+        if (!hold) return -1;
         const int entries = history.HistoryCount();
         for (int k = 0; k < entries; ++k)
             if (!EntryIsWhole(history, k)) ++torn;
@@ -290,4 +305,48 @@ TEST(UploadHistoryTest, TwoProcessesAddingAtOnceLeaveWholeEntries)
     UploadHistory history(store);
     ASSERT_EQ(10, history.HistoryCount());
     for (int i = 0; i < 10; ++i) EXPECT_TRUE(EntryIsWhole(history, i));
+}
+
+// argv: name of a history lock that the parent holds. Every operation fails
+// within the bounded wait; the toolbar's copy still offers the new link.
+VP_TEST_CHILD(HistoryLockedChild)
+{
+    if (argc < 1) return 2;
+    std::string name = argv[0];
+    UploadHistory::SetLockLocation(std::wstring(name.begin(), name.end()), 200);
+    SettingsStore store;
+    UploadHistory history(store);
+    ToolbarHistory copy;
+    CUploadResult read;
+    if (history.HistoryCount() != -1 || history.AddHistoryEntry(Entry(L"a")) != -1 ||
+        history.ReadHistoryEntry(0, read) || history.WriteHistoryEntry(0, Entry(L"b")) || history.RemoveHistoryEntry(0))
+        return 3;
+    if (copy.Load(history) || !copy.Add(history, Entry(L"c")) || NamesOf(copy.Items()) != std::vector<std::wstring>{L"c.jpg"})
+        return 4;
+    return 0;
+}
+
+TEST(UploadHistoryTest, AnOperationFailsWhenAnotherProcessKeepsTheLock)
+{
+    const std::wstring name = L"VpHistoryLockTest" + std::to_wstring(GetCurrentProcessId());
+    SettingsStore store;
+    DWORD on = 1;
+    RegSetValueExW(store.MainKey(), L"log", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof(on));
+    HANDLE held = CreateMutexW(nullptr, TRUE, name.c_str());
+    ASSERT_NE(nullptr, held);
+    HANDLE child = vptest::StartChild("HistoryLockedChild", {name});
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ(0, vptest::WaitChild(child, 60000));
+    ReleaseMutex(held);
+
+    UploadHistory::SetLockLocation(name, 200);
+    {
+        UploadHistory history(store);
+        EXPECT_EQ(0, history.HistoryCount()) << "nothing was written while the lock was held";
+        EXPECT_EQ(0, history.AddHistoryEntry(Entry(L"a"))) << "a free lock works again";
+    }
+    UploadHistory::SetLockLocation(L"", 0);
+    CloseHandle(held);
+    const std::string log = vptest::ReadFileBytes(LogWriter("probe").Path());
+    EXPECT_NE(std::string::npos, log.find("UploadHistory\t- Cannot take the history lock within 200 ms"));
 }

@@ -1,8 +1,9 @@
 // The tag upload queue: its record format against damaged and hostile files,
 // the two roads of Initialize (queue behind a running pass, or run a pass),
-// passes that keep one size-bar choice, the cancel answers and the question
-// dialog itself.
+// passes that keep one size-bar choice, the cancel answers, the question
+// dialog itself, and the label that lets every process open the shared objects.
 #include <windows.h>
+#include <aclapi.h>
 #include <oleauto.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "engine/QueueFile.h"
 #include "engine/QueueStrategy.h"
 #include "engine/TemporaryFiles.h"
+#include "engine/UploadHistory.h"
 #include "common/Variant.h"
 #include "engine/StrategyArgs.h"
 #include "support/EngineFakes.h"
@@ -436,6 +438,44 @@ TEST_F(QueueStrategyTest, AForcedCancelAsksNothingAndDropsTheRestOfThePass)
     strategy.currentIndex_ = -1;  // canceled before the first item was sent
     EXPECT_EQ(0, strategy.QueryCancel(true));
     EXPECT_TRUE(QueueFiles().empty());
+}
+
+// True when the object's security carries the low integrity label.
+bool HasLowLabel(HANDLE object)
+{
+    PACL sacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!object || GetSecurityInfo(object, SE_KERNEL_OBJECT, LABEL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                   &sacl, &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool low = false;
+    for (DWORD i = 0; sacl && i < sacl->AceCount; ++i) {
+        ACE_HEADER* ace = nullptr;
+        if (!GetAce(sacl, i, reinterpret_cast<void**>(&ace)) || ace->AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE)
+            continue;
+        PSID sid = &reinterpret_cast<SYSTEM_MANDATORY_LABEL_ACE*>(ace)->SidStart;
+        low = *GetSidSubAuthority(sid, 0) == SECURITY_MANDATORY_LOW_RID;
+    }
+    LocalFree(descriptor);
+    return low;
+}
+
+TEST_F(QueueStrategyTest, TheQueueEventAndTheHistoryLockCarryTheLowLabel)
+{
+    // A protected-mode browser must be able to open what Explorer made.
+    CQueueStrategy pass;
+    VARIANT items = vptest::PathArray({L"http://host/a.jpg"});
+    ASSERT_EQ(0, pass.Initialize(items, empty_, empty_, *Variant(L"t").Get()));
+    VariantClear(&items);
+    HANDLE event = OpenEventW(READ_CONTROL, FALSE, eventName_.c_str());
+    EXPECT_TRUE(HasLowLabel(event));
+    CloseHandle(event);
+
+    SettingsStore store;
+    UploadHistory history(store);
+    HANDLE mutex = OpenMutexW(READ_CONTROL, FALSE, L"VellumpostUploadHistoryMutex");
+    EXPECT_TRUE(HasLowLabel(mutex));
+    CloseHandle(mutex);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,8 @@
 // The tag upload queue against the development service, across processes: a
 // second process that tags while a pass runs only writes queue files, and the
 // next pass uploads them; size-bar choices split passes; a pass stopped with
-// "Continue later" leaves its items to the next one.
+// "Continue later" leaves its items to the next one; an item that fails, or a
+// file that cannot be deleted, never comes back pass after pass.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -13,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Handle.h"
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
+#include "common/Variant.h"
 #include "engine/GdiplusSession.h"
 #include "engine/IEImageUploader.h"
 #include "engine/ImageTarget.h"
@@ -48,12 +51,10 @@ HRESULT Tag(const std::vector<std::wstring>& urls, const std::vector<std::wstrin
             bool removeSizeBar, CQueueStrategy& strategy)
 {
     strategy.SetOption(L"remove_size_bar", Flag(removeSizeBar));
-    VARIANT items = vptest::PathArray(urls), tagTexts = vptest::PathArray(tags), flag = Flag(isPublic), size;
-    VariantInit(&size);
-    HRESULT hr = strategy.Initialize(items, size, flag, tagTexts);
-    VariantClear(&items);
-    VariantClear(&tagTexts);
-    return hr;
+    Variant items, tagTexts, size;
+    *items.Out() = vptest::PathArray(urls);
+    *tagTexts.Out() = vptest::PathArray(tags);
+    return strategy.Initialize(*items.Get(), *size.Get(), Flag(isPublic), *tagTexts.Get());
 }
 
 // Child: tags the items given after the queue folder and event name, then
@@ -122,22 +123,23 @@ protected:
         return path;
     }
 
-    size_t QueueFileCount() const
+    std::vector<std::wstring> QueueFiles() const
     {
-        size_t count = 0;
+        std::vector<std::wstring> names;
         WIN32_FIND_DATAW data;
         HANDLE find = FindFirstFileW(queue_.File(L"tag*.tmp").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return 0;
-        do ++count;
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do names.push_back(queue_.File(data.cFileName));
         while (FindNextFileW(find, &data));
         FindClose(find);
-        return count;
+        return names;
     }
+    size_t QueueFileCount() const { return QueueFiles().size(); }
 
     // Runs the pass of strategy (already initialized) on an uploader of a
     // test apartment; the uploader owns the strategy from here on. What the
     // service received for the pass is returned.
-    PassRecord RunPass(CQueueStrategy* strategy, std::deque<int> answers = {})
+    PassRecord RunPass(std::unique_ptr<CQueueStrategy> strategy, std::deque<int> answers = {})
     {
         PassRecord record;
         const size_t before = Uploads().size();
@@ -146,8 +148,9 @@ protected:
             auto* progress = new vptest::FakeProgress;
             progress->answers = answers;
             uploader->SetProgressDisplay(progress);
-            ASSERT_EQ(S_OK, uploader->put_strategy(reinterpret_cast<LONG_PTR>(strategy)));
-            ASSERT_EQ(S_OK, uploader->put_target(reinterpret_cast<LONG_PTR>(new RecordingTarget(&record))));
+            ASSERT_EQ(S_OK, uploader->put_strategy(reinterpret_cast<LONG_PTR>(strategy.release())));
+            auto target = std::make_unique<RecordingTarget>(&record);
+            ASSERT_EQ(S_OK, uploader->put_target(reinterpret_cast<LONG_PTR>(target.release())));
             uploader->Upload();
             EXPECT_TRUE(vptest::PumpUntilFinished(kTimeoutMs)) << "the pass did not end";
             EXPECT_TRUE(progress->answers.empty()) << "every scripted answer was asked for";
@@ -172,12 +175,11 @@ protected:
     }
 
     // The pass the restart target would start: empty arguments.
-    CQueueStrategy* NextPass(HRESULT& initialized)
+    std::unique_ptr<CQueueStrategy> NextPass(HRESULT& initialized)
     {
-        auto* strategy = new CQueueStrategy;
-        VARIANT empty;
-        VariantInit(&empty);
-        initialized = strategy->Initialize(empty, empty, empty, empty);
+        auto strategy = std::make_unique<CQueueStrategy>();
+        const Variant empty;
+        initialized = strategy->Initialize(*empty.Get(), *empty.Get(), *empty.Get(), *empty.Get());
         return strategy;
     }
 
@@ -191,7 +193,7 @@ protected:
 TEST_F(QueueServiceTest, ThreeItemsTaggedInAnotherProcessDuringAPassGoToTheNextPass)
 {
     std::wstring first = Picture(L"first.png");
-    auto* running = new CQueueStrategy;
+    auto running = std::make_unique<CQueueStrategy>();
     ASSERT_EQ(0, Tag({vptest::FileUrl(first)}, {L"first"}, true, true, *running));
 
     // A damaged leftover in the folder must not stop anything.
@@ -205,21 +207,21 @@ TEST_F(QueueServiceTest, ThreeItemsTaggedInAnotherProcessDuringAPassGoToTheNextP
     EXPECT_EQ(5u, QueueFileCount());
     EXPECT_TRUE(Uploads().empty()) << "queued items are not sent by the process that tagged them";
 
-    PassRecord pass = RunPass(running);
+    PassRecord pass = RunPass(std::move(running));
     EXPECT_EQ(std::vector<std::string>{"first"}, pass.tags) << "the running pass keeps to its own items";
     EXPECT_EQ(std::vector<size_t>{1}, pass.completions);
 
     HRESULT initialized = E_FAIL;
-    CQueueStrategy* next = NextPass(initialized);
+    std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
     ASSERT_EQ(0, initialized);
-    PassRecord second = RunPass(next);
+    PassRecord second = RunPass(std::move(next));
     std::sort(second.tags.begin(), second.tags.end());
     EXPECT_EQ((std::vector<std::string>{"child1", "child2", "child3"}), second.tags);
     EXPECT_EQ((std::vector<std::string>{"no", "no", "no"}), second.publicFlags) << "the child tagged them private";
     EXPECT_EQ(std::vector<size_t>{3}, second.completions);
     EXPECT_EQ(1u, QueueFileCount()) << "only the damaged file is left";
 
-    std::unique_ptr<CQueueStrategy> idle(NextPass(initialized));
+    std::unique_ptr<CQueueStrategy> idle = NextPass(initialized);
     EXPECT_EQ(1, initialized);
 }
 
@@ -239,9 +241,9 @@ TEST_F(QueueServiceTest, DifferentSizeBarChoicesAreUploadedInDifferentPasses)
     std::vector<std::vector<std::string>> passes;
     for (int i = 0; i < 2; ++i) {
         HRESULT initialized = E_FAIL;
-        CQueueStrategy* pass = NextPass(initialized);
+        std::unique_ptr<CQueueStrategy> pass = NextPass(initialized);
         ASSERT_EQ(0, initialized) << "pass " << i;
-        passes.push_back(RunPass(pass).rembars);
+        passes.push_back(RunPass(std::move(pass)).rembars);
     }
     ASSERT_EQ(3u, passes[0].size() + passes[1].size());
     for (const auto& rembars : passes) {
@@ -250,7 +252,7 @@ TEST_F(QueueServiceTest, DifferentSizeBarChoicesAreUploadedInDifferentPasses)
     }
     EXPECT_NE(passes[0][0], passes[1][0]);
     HRESULT initialized = E_FAIL;
-    std::unique_ptr<CQueueStrategy> idle(NextPass(initialized));
+    std::unique_ptr<CQueueStrategy> idle = NextPass(initialized);
     EXPECT_EQ(1, initialized);
 }
 
@@ -259,7 +261,7 @@ TEST_F(QueueServiceTest, ALeftoverOfContinueLaterIsUploadedByTheNextPass)
     SetSetting(L"ImplicitRetryCount", 0);
     service_.ArmFault(L"status=503");
     std::wstring a = Picture(L"later-a.png"), b = Picture(L"later-b.png");
-    auto* stopped = new CQueueStrategy;
+    auto stopped = std::make_unique<CQueueStrategy>();
     ASSERT_EQ(0, Tag({vptest::FileUrl(a), vptest::FileUrl(b)}, {L"la", L"lb"}, true, true, *stopped));
     int asked = 0;
     stopped->SetCancelQuestion([&](HWND) {
@@ -267,7 +269,7 @@ TEST_F(QueueServiceTest, ALeftoverOfContinueLaterIsUploadedByTheNextPass)
         return IDNO;  // continue later
     });
     // The failed first item asks; Cancel there asks whether to cancel tagging.
-    PassRecord pass = RunPass(stopped, {IDCANCEL});
+    PassRecord pass = RunPass(std::move(stopped), {IDCANCEL});
     EXPECT_EQ(1, asked);
     EXPECT_TRUE(pass.tags.empty());
     EXPECT_TRUE(pass.completions.empty()) << "a canceled pass does not complete";
@@ -275,11 +277,68 @@ TEST_F(QueueServiceTest, ALeftoverOfContinueLaterIsUploadedByTheNextPass)
     EXPECT_TRUE(vptest::FileExists(a));
 
     HRESULT initialized = E_FAIL;
-    CQueueStrategy* next = NextPass(initialized);
+    std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
     ASSERT_EQ(0, initialized) << "the canceled pass released the queue";
-    PassRecord resumed = RunPass(next);
+    PassRecord resumed = RunPass(std::move(next));
     std::sort(resumed.tags.begin(), resumed.tags.end());
     EXPECT_EQ((std::vector<std::string>{"la", "lb"}), resumed.tags);
+    EXPECT_EQ(0u, QueueFileCount());
+}
+
+TEST_F(QueueServiceTest, AnItemThatCannotBePreparedLeavesTheQueueOnceTheUserWasTold)
+{
+    // Named as a picture, but no picture: its thumbnail cannot be made.
+    const std::wstring broken = pictures_.Write(L"broken.jpg", "not a picture at all");
+    auto pass = std::make_unique<CQueueStrategy>();
+    ASSERT_EQ(0, Tag({vptest::FileUrl(broken), vptest::FileUrl(Picture(L"fine.png"))}, {L"broken", L"fine"}, true,
+                     true, *pass));
+    ASSERT_EQ(2u, QueueFileCount());
+    PassRecord record = RunPass(std::move(pass), {IDOK});  // the one question: the file cannot be processed
+    EXPECT_EQ(std::vector<std::string>{"fine"}, record.tags);
+    EXPECT_EQ(0u, QueueFileCount()) << "the failed item's file went with the message";
+    EXPECT_TRUE(vptest::FileExists(broken)) << "the user's own file stays";
+
+    HRESULT initialized = E_FAIL;
+    std::unique_ptr<CQueueStrategy> idle = NextPass(initialized);
+    EXPECT_EQ(1, initialized) << "the next pass does not bring the same error back";
+}
+
+TEST_F(QueueServiceTest, AQueueFileThatCannotBeDeletedIsSentOnceAndTheRestartsStop)
+{
+    HANDLE running = CreateEventW(nullptr, TRUE, FALSE, eventName_.c_str());
+    HANDLE child = vptest::StartChild("TagWhileAPassRuns",
+                                      {queue_.Path(), eventName_, vptest::FileUrl(Picture(L"held.png"))});
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ(1, vptest::WaitChild(child, kTimeoutMs));
+    CloseHandle(running);
+    ASSERT_EQ(1u, QueueFileCount());
+
+    // Another program (a scanner, an indexer) keeps the file open without
+    // letting it be deleted, while the restart target starts pass after pass.
+    const std::wstring held = QueueFiles()[0];
+    auto holder = std::make_unique<File>();
+    ASSERT_TRUE(holder->Create(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0));
+    std::vector<std::string> sent;
+    int passes = 0;
+    for (HRESULT initialized = 0; passes < 4; ++passes) {
+        std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
+        if (initialized != 0) break;
+        PassRecord record = RunPass(std::move(next));
+        sent.insert(sent.end(), record.tags.begin(), record.tags.end());
+    }
+    EXPECT_EQ(std::vector<std::string>{"child1"}, sent);
+    EXPECT_EQ(1, passes) << "the pass after the one that sent it finds nothing and ends the restarts";
+    EXPECT_EQ(1u, QueueFileCount());
+
+    // Once the file is free, the next run of passes the user starts sends and removes it.
+    holder.reset();
+    auto tagged = std::make_unique<CQueueStrategy>();
+    ASSERT_EQ(0, Tag({vptest::FileUrl(Picture(L"new.png"))}, {L"new"}, true, true, *tagged));
+    EXPECT_EQ(std::vector<std::string>{"new"}, RunPass(std::move(tagged)).tags);
+    HRESULT initialized = E_FAIL;
+    std::unique_ptr<CQueueStrategy> next = NextPass(initialized);
+    ASSERT_EQ(0, initialized);
+    EXPECT_EQ(std::vector<std::string>{"child1"}, RunPass(std::move(next)).tags);
     EXPECT_EQ(0u, QueueFileCount());
 }
 
