@@ -63,13 +63,15 @@ std::size_t RequestRecord::memoryBytes() const {
 
 void RequestLog::add(RequestRecord record) {
     std::lock_guard<std::mutex> lock(mutex_);
-    memoryBytes_ += record.memoryBytes();
+    // Counted once here: moves inside the deque may change capacities later.
+    record.accountedBytes = record.memoryBytes();
+    memoryBytes_ += record.accountedBytes;
     // Keep arrival order although requests finish in any order.
     auto at = std::upper_bound(records_.begin(), records_.end(), record.seq,
                                [](std::uint64_t seq, const RequestRecord& r) { return seq < r.seq; });
     records_.insert(at, std::move(record));
     while (records_.size() > 1 && (records_.size() > kMaxRecords || memoryBytes_ > kMaxMemoryBytes)) {
-        memoryBytes_ -= records_.front().memoryBytes();
+        memoryBytes_ -= records_.front().accountedBytes;
         records_.pop_front();
     }
 }

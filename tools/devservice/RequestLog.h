@@ -50,6 +50,7 @@ struct RequestRecord {
     std::string errorId;
     std::string fault;    // the injected fault, if any
     std::uint64_t bodyBytes = 0;
+    std::size_t accountedBytes = 0;  // memoryBytes() when the log took the record
 
     std::string toJson() const;
     // Bytes the record holds in memory, roughly: its texts and their containers.
