@@ -167,10 +167,14 @@ public:
             end_ = static_cast<std::size_t>(n);
         }
         const std::size_t count = std::min(size, end_ - begin_);
-        for (std::size_t i = 0; i < count; ++i) {
+        // The head is followed byte by byte; the body is only counted.
+        std::size_t i = 0;
+        for (; i < count && head_.state() == HeadTracker::State::Head; ++i) {
             if (!account(buffer_[begin_ + i]))
                 return 0;
         }
+        if (i < count && !countBody(count - i))
+            return 0;
         std::memcpy(ptr, buffer_.get() + begin_, count);
         begin_ += count;
         return static_cast<ssize_t>(count);
@@ -187,25 +191,25 @@ public:
     socket_t socket() const override { return sock_; }
 
 private:
-    // Counts one byte of the request; false once it passed a limit (the
-    // refusal has then been sent).
+    // Follows one byte of the request head; false once it passed a limit
+    // (the refusal has then been sent).
     bool account(char byte) {
-        const HeadTracker::State before = head_.state();
-        if (before == HeadTracker::State::Head) {
-            const HeadTracker::State after = head_.feed(byte);
-            if (after == HeadTracker::State::HeadTooLarge) {
-                refuse("431 Request Header Fields Too Large", "Request header fields too large\n");
-                return false;
-            }
-            if (after == HeadTracker::State::Body)
-                maxBody_ = limits_.maxBody ? limits_.maxBody(head_.method(), head_.path()) : UINT64_MAX;
-            return true;
-        }
-        if (++bodyBytes_ > maxBody_) {
-            refuse("413 Payload Too Large", "Request body too large\n");
+        const HeadTracker::State after = head_.feed(byte);
+        if (after == HeadTracker::State::HeadTooLarge) {
+            refuse("431 Request Header Fields Too Large", "Request header fields too large\n");
             return false;
         }
+        if (after == HeadTracker::State::Body)
+            maxBody_ = limits_.maxBody ? limits_.maxBody(head_.method(), head_.path()) : UINT64_MAX;
         return true;
+    }
+
+    bool countBody(std::size_t bytes) {
+        bodyBytes_ += bytes;
+        if (bodyBytes_ <= maxBody_)
+            return true;
+        refuse("413 Payload Too Large", "Request body too large\n");
+        return false;
     }
 
     void endpoint(int (*query)(int, sockaddr*, socklen_t*), std::string& ip, int& port) const {
