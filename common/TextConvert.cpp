@@ -6,10 +6,15 @@
 std::string Narrow(const std::wstring& text, UINT codePage)
 {
     if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    // Best-fit mapping would turn look-alikes into the characters they imitate
+    // (a full-width quote into '"'); unmappable text becomes the default
+    // character instead. The UTF code pages map everything and take no flags.
+    const DWORD flags = codePage == CP_UTF8 || codePage == CP_UTF7 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int size = static_cast<int>(text.size());
+    int n = WideCharToMultiByte(codePage, flags, text.data(), size, nullptr, 0, nullptr, nullptr);
     if (n <= 0) return std::string();
     std::string out(n, '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+    WideCharToMultiByte(codePage, flags, text.data(), size, &out[0], n, nullptr, nullptr);
     return out;
 }
 

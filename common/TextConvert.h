@@ -6,7 +6,8 @@
 
 #include <string>
 
-// UTF-16 to narrow text in the given code page (the system code page by default).
+// UTF-16 to narrow text in the given code page (the system code page by default),
+// without best-fit mapping: characters the code page lacks become its default character.
 std::string Narrow(const std::wstring& text, UINT codePage = CP_ACP);
 // Narrow text in the given code page to UTF-16.
 std::wstring Widen(const std::string& text, UINT codePage = CP_ACP);

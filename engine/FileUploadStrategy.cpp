@@ -57,13 +57,15 @@ void CFileUploadStrategy::SetRejectedFilesPrompt(RejectedFilesPrompt prompt)
 
 bool CFileUploadStrategy::IsRejectedPath(const std::wstring& path, FileTypeMode mode)
 {
-    const char* type = ContentTypeFromPath(FileUrlToPath(path));
+    // A refused address has no local path, and so no kind.
+    const std::wstring local = FileUrlToPath(path);
+    const char* type = ContentTypeFromPath(local);
     if (mode == FileTypeMode::ImagesOnly) {
         bool image = type && lstrcmpA(type, "application/x-shockwave-flash") != 0 && lstrcmpA(type, "video/x-flv") != 0;
         if (!image) Log().Write("Unsupported image file type: ", path.c_str());
         return !image;
     }
-    bool accepted = type || IsVideoPath(path);
+    bool accepted = type || IsVideoPath(local);
     if (!accepted) Log().Write("Unsupported file type: ", path.c_str());
     return !accepted;
 }

@@ -104,11 +104,13 @@ bool Encode(Gdiplus::Bitmap& image, const GUID& format, const ImageProperties* p
 }
 
 // Writes the whole file or nothing: a failed write removes what was written.
+// The file must be new: an existing one (another process's output made in the
+// same tick under the same name) is never overwritten.
 HRESULT WriteWholeFile(const std::wstring& path, const std::vector<BYTE>& bytes)
 {
     if (bytes.empty() || bytes.size() > MAXDWORD) return E_FAIL;
     File file;
-    if (!file.Create(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL)) {
+    if (!file.Create(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)) {
         const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
         Log().Write("Cannot create picture file: ", path.c_str());
         return FAILED(hr) ? hr : E_FAIL;
@@ -139,6 +141,15 @@ bool ResizeWithFrameScaler(FrameScaler& scaler, const std::wstring& source, int 
 {
     if (!scaler.IsAvailable()) return false;
     const std::wstring target = base + ExtensionForImageFormat(format);
+    // The library overwrites its destination, so the name is claimed first
+    // with a new empty file; a file already there belongs to someone else.
+    {
+        File claim;
+        if (!claim.Create(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)) {
+            Log().Write("Output file exists already: ", target.c_str());
+            return false;
+        }
+    }
     if (scaler.Scale(source, boxWidth, boxHeight, target) && FileHasContent(target)) {
         output = target;
         return true;

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <stdexcept>
+
+#include <ntsecapi.h>
 
 #include "common/Handle.h"
 #include "common/TextConvert.h"
@@ -13,11 +15,14 @@ namespace {
 
 const char kCrLf[] = "\r\n";
 
-std::string DefaultBoundary()
+// The random part comes from the system's cryptographic generator, so that a
+// page cannot guess the boundary and forge parts inside a value.
+std::string MakeBoundary()
 {
+    unsigned random = 0;
+    if (!RtlGenRandom(&random, sizeof(random))) throw std::runtime_error("no random number for the boundary");
     char text[64];
-    std::snprintf(text, sizeof(text), "B-O-U-N-D-A-R-Y%u%u", static_cast<unsigned>(GetTickCount()),
-                  static_cast<unsigned>(std::rand()));
+    std::snprintf(text, sizeof(text), "B-O-U-N-D-A-R-Y%u%u", static_cast<unsigned>(GetTickCount()), random);
     return text;
 }
 
@@ -27,9 +32,28 @@ std::string OwnName(const std::wstring& path)
     return Narrow(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
+// The file name goes inside a quoted header parameter: a quote, CR, LF or NUL
+// would end it or the header line early.
+std::string QuotableFileName(std::string name)
+{
+    for (char& c : name)
+        if (c == '"' || c == '\r' || c == '\n' || c == '\0') c = '_';
+    return name;
+}
+
+size_t ReplaceAllNarrow(std::string& text, const std::string& what, const std::string& with)
+{
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+        text.replace(at, what.size(), with);
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace
 
-CMultipartFormData::CMultipartFormData() : CMultipartFormData(DefaultBoundary()) {}
+CMultipartFormData::CMultipartFormData() : CMultipartFormData(MakeBoundary()) {}
 
 CMultipartFormData::CMultipartFormData(const std::string& boundary)
     : boundary_(boundary), closingLine_("--" + boundary + "--" + kCrLf)
@@ -62,11 +86,40 @@ void CMultipartFormData::DropClosingLine()
     size_ -= 4;
 }
 
+void CMultipartFormData::KeepBoundaryOutOf(const std::string& text)
+{
+    if (text.find(boundary_) == std::string::npos) return;
+    std::string written;
+    for (const Piece& piece : pieces_)
+        if (!piece.file) written += piece.text;
+    std::string fresh;
+    for (int attempt = 0;; ++attempt) {
+        if (attempt == 64) throw std::runtime_error("no boundary outside the form's text");
+        fresh = MakeBoundary();
+        if (text.find(fresh) == std::string::npos && written.find(fresh) == std::string::npos) break;
+    }
+    // No value holds the old boundary, so every occurrence is a delimiter.
+    size_ = 0;
+    for (Piece& piece : pieces_) {
+        if (!piece.file) {
+            ReplaceAllNarrow(piece.text, "--" + boundary_, "--" + fresh);
+            piece.size = piece.text.size();
+        }
+        size_ += piece.size;
+    }
+    boundary_ = fresh;
+    closingLine_ = "--" + boundary_ + "--" + kCrLf;
+    cursorPiece_ = 0;
+    cursorStart_ = 0;
+}
+
 void CMultipartFormData::AddField(const std::string& name, const std::string& value)
 {
+    const std::string part =
+        std::string(kCrLf) + "Content-Disposition: form-data; name=\"" + name + "\"" + kCrLf + kCrLf + value + kCrLf;
+    KeepBoundaryOutOf(part);
     DropClosingLine();
-    AppendText(std::string(kCrLf) + "Content-Disposition: form-data; name=\"" + name + "\"" + kCrLf + kCrLf + value +
-               kCrLf);
+    AppendText(part);
     AppendClosingLine();
 }
 
@@ -76,11 +129,14 @@ bool CMultipartFormData::AddFile(const std::string& name, std::unique_ptr<File> 
     if (!file || !file->IsValid()) return false;
     LONGLONG size = file->Size();
     if (size < 0) return false;
-    std::string shownName = fileName.empty() ? OwnName(file->Name()) : fileName;
+    const std::string shownName = QuotableFileName(fileName.empty() ? OwnName(file->Name()) : fileName);
+    const std::string head = std::string(kCrLf) + "Content-Disposition: form-data; name=\"" + name +
+                             "\"; filename=\"" + shownName + "\"" + kCrLf +
+                             "Content-Type: " + (contentType ? contentType : "application/octet-stream") + kCrLf +
+                             "Content-Transfer-Encoding: binary" + kCrLf + kCrLf;
+    KeepBoundaryOutOf(head);
     DropClosingLine();
-    AppendText(std::string(kCrLf) + "Content-Disposition: form-data; name=\"" + name + "\"; filename=\"" + shownName +
-               "\"" + kCrLf + "Content-Type: " + (contentType ? contentType : "application/octet-stream") + kCrLf +
-               "Content-Transfer-Encoding: binary" + kCrLf + kCrLf);
+    AppendText(head);
     if (size > 0) {
         Piece piece;
         piece.file = std::shared_ptr<File>(file.release());

@@ -14,7 +14,10 @@ class File;
 
 class CMultipartFormData {
 public:
-    // Boundary "B-O-U-N-D-A-R-Y%u%u" from the tick count and rand().
+    // Boundary "B-O-U-N-D-A-R-Y%u%u" from the tick count and a number of the
+    // system's cryptographic generator. Whenever a part about to be added
+    // (its value, names or file name) holds the boundary, the form changes to
+    // a new one throughout, so a value can never close its part early.
     CMultipartFormData();
     explicit CMultipartFormData(const std::string& boundary);
     ~CMultipartFormData();
@@ -29,6 +32,7 @@ public:
     // Appends a file part with the whole content of the open file, which the
     // request keeps open until it is destroyed. An empty file name means the
     // file's own name; a null content type means "application/octet-stream".
+    // Quotes, CR, LF and NUL in the file name are sent as "_".
     // False when the file's size cannot be read (nothing is added then).
     bool AddFile(const std::string& name, std::unique_ptr<File> file, const char* contentType,
                  const std::string& fileName);
@@ -52,6 +56,7 @@ private:
         ULONGLONG size = 0;
     };
 
+    void KeepBoundaryOutOf(const std::string& text);
     void DropClosingLine();
     void AppendText(const std::string& text);
     void AppendClosingLine();

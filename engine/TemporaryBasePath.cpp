@@ -54,12 +54,17 @@ bool AnyFileWithBase(const std::wstring& base)
 
 std::wstring TemporaryBasePath(const std::wstring& source)
 {
-    const std::wstring prefix = TemporaryFolder() + NameWithoutExtension(source);
+    const std::wstring folder = TemporaryFolder();
+    const std::wstring name = NameWithoutExtension(source);
     std::wstring base;
     for (int attempt = 0; attempt < 64; ++attempt) {
         wchar_t stamp[16];
         std::swprintf(stamp, sizeof(stamp) / sizeof(stamp[0]), L"%lx", static_cast<unsigned long>(NextStamp()));
-        base = (prefix + stamp).substr(0, kMaxBasePath);
+        // The name gives way to the stamp, which keeps bases apart however
+        // long the source's name is.
+        const size_t stampLength = std::wcslen(stamp);
+        const size_t room = kMaxBasePath > folder.size() + stampLength ? kMaxBasePath - folder.size() - stampLength : 0;
+        base = folder + name.substr(0, room) + stamp;
         if (!AnyFileWithBase(base)) break;
     }
     return base;

@@ -85,23 +85,38 @@ bool StartsWithFileUrl(const std::wstring& path)
     return path.size() >= 8 && _wcsnicmp(path.c_str(), L"file:///", 8) == 0;
 }
 
+namespace {
+
+// True when the type checks (content type and video list) judge both paths alike.
+bool SameFileKind(const std::wstring& first, const std::wstring& second)
+{
+    const char* firstType = ContentTypeFromPath(first);
+    const char* secondType = ContentTypeFromPath(second);
+    const bool sameType = firstType && secondType ? lstrcmpA(firstType, secondType) == 0 : firstType == secondType;
+    return sameType && IsVideoPath(first) == IsVideoPath(second);
+}
+
+}  // namespace
+
 std::wstring FileUrlToPath(const std::wstring& path)
 {
+    // A NUL would cut the path short when the file is opened, after the type
+    // checks judged the whole text.
+    if (path.find(L'\0') != std::wstring::npos) return std::wstring();
     if (!StartsWithFileUrl(path)) return path;
-    std::wstring text = path;
-    // Each escape found first is decoded everywhere at once; the scan stops at
-    // the first "%" that is not followed by two hexadecimal digits.
-    for (;;) {
-        size_t percent = text.find(L'%');
-        if (percent == std::wstring::npos || percent + 2 >= text.size()) break;
-        int high = HexValue(text[percent + 1]);
-        int low = HexValue(text[percent + 2]);
-        if (high < 0 || low < 0) break;
-        std::wstring escape = text.substr(percent, 3);
-        ReplaceAll(text, escape, std::wstring(1, static_cast<wchar_t>(high * 16 + low)));
+    // One left-to-right pass: a decoded character is never read again, so
+    // "%2541" stays "%41". A "%" without two hexadecimal digits is kept as is.
+    std::wstring local;
+    local.reserve(path.size() - 8);
+    for (size_t at = 8; at < path.size(); ++at) {
+        wchar_t c = path[at];
+        if (c == L'%' && at + 2 < path.size() && HexValue(path[at + 1]) >= 0 && HexValue(path[at + 2]) >= 0) {
+            c = static_cast<wchar_t>(HexValue(path[at + 1]) * 16 + HexValue(path[at + 2]));
+            at += 2;
+        }
+        if (c == L'\0') return std::wstring();
+        local += c == L'/' ? L'\\' : c;
     }
-    text.erase(0, 8);
-    for (auto& c : text)
-        if (c == L'/') c = L'\\';
-    return text;
+    // The type checks judge the address; the file opened must be of the same kind.
+    return SameFileKind(path, local) ? local : std::wstring();
 }

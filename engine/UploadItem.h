@@ -42,7 +42,10 @@ std::wstring VideoPatternsFromFilter(const std::wstring& filter);
 // True when the path's lower-cased extension is in the video list.
 bool IsVideoPath(const std::wstring& path);
 
-// A "file:///" address (any case) as a local path: %XX escapes decoded, the
-// prefix dropped and "/" turned into "\". Other paths are returned unchanged.
+// A "file:///" address (any case) as a local path: each %XX escape decoded
+// exactly once, the prefix dropped and "/" turned into "\". Other paths are
+// returned unchanged. Refused, with an empty result: any path holding a NUL
+// (raw or decoded), and an address whose decoded path the type checks
+// (ContentTypeFromPath, IsVideoPath) would judge differently from the address.
 std::wstring FileUrlToPath(const std::wstring& path);
 bool StartsWithFileUrl(const std::wstring& path);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Handle.h"
+#include "common/TextConvert.h"
 #include "engine/MultipartFormData.h"
 #include "support/TempFolder.h"
 
@@ -129,6 +130,36 @@ TEST(MultipartFormDataTest, BoundariesAreMadeFromTickCountAndRandom)
     EXPECT_EQ(0u, form.Boundary().find("B-O-U-N-D-A-R-Y"));
     EXPECT_GT(form.Boundary().size(), 16u);
     EXPECT_EQ("--" + form.Boundary() + "--\r\n", form.BodyBytes());
+    // Forms made in the same tick still differ.
+    EXPECT_NE(CMultipartFormData().Boundary(), CMultipartFormData().Boundary());
+}
+
+TEST(MultipartFormDataTest, ValuesAndFileNamesCannotCloseTheirPart)
+{
+    vptest::TempFolder folder;
+    const std::wstring path = folder.Write(L"p.jpg", "bytes");
+    CMultipartFormData form;
+    const std::string first = form.Boundary();
+    form.AddField("a", "1");
+    // A value that holds the boundary to forge a part of its own.
+    const std::string forged = "x\r\n--" + first + "\r\nContent-Disposition: form-data; name=\"public\"\r\n\r\nno";
+    form.AddField("tags", forged);
+    const std::string second = form.Boundary();
+    EXPECT_NE(first, second);
+    const std::string named = "n--" + second + "\".jpg\r\nX: \"y";
+    ASSERT_TRUE(form.AddFile("fileupload", OpenForReading(path), "image/jpeg", named));
+    const std::string b = form.Boundary();
+    EXPECT_NE(second, b);
+    const std::string expected = "--" + b + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--" + b +
+                                 "\r\nContent-Disposition: form-data; name=\"tags\"\r\n\r\n" + forged + "\r\n--" + b +
+                                 "\r\nContent-Disposition: form-data; name=\"fileupload\"; filename=\"n--" + second +
+                                 "_.jpg__X: _y\"\r\nContent-Type: image/jpeg\r\nContent-Transfer-Encoding: binary\r\n\r\n"
+                                 "bytes\r\n--" + b + "--\r\n";
+    EXPECT_EQ(expected, form.BodyBytes());
+    EXPECT_EQ(expected.size(), form.BodySize());
+    EXPECT_NE(std::wstring::npos, form.HeaderBlock().find(L"boundary=" + std::wstring(b.begin(), b.end()) + L"\r\n"));
+    // Narrowing maps look-alikes to the default character, never to a quote.
+    EXPECT_EQ(std::string::npos, Narrow(L"\xFF02\x201C\x02BA").find('"'));
 }
 
 }  // namespace

@@ -64,6 +64,22 @@ TEST(FileAddressTest, FileUrlsBecomeLocalPaths)
     EXPECT_EQ(L"c:\\a.jpg", CUploadItem(L"File:///c:/a.jpg").LocalPath());
 }
 
+TEST(FileAddressTest, EscapesAreDecodedOnceAndAddressesThatChangeKindAreRefused)
+{
+    EXPECT_EQ(L"C:\\x\\%41.jpg", FileUrlToPath(L"file:///C:/x/%2541.jpg"));
+    EXPECT_EQ(L"C:\\x%zz\\a b.jpg", FileUrlToPath(L"file:///C:/x%zz/a%20b.jpg"));
+    // Refused: an escaped or raw NUL, and addresses whose decoded path is
+    // another kind of file than the address names.
+    const wchar_t rawNul[] = L"file:///C:/secret.txt\0.jpg";
+    const wchar_t plainNul[] = L"C:\\secret.txt\0.jpg";
+    for (const std::wstring& hostile :
+         {std::wstring(L"file:///C:/secret.txt%00.jpg"), std::wstring(rawNul, sizeof(rawNul) / sizeof(wchar_t) - 1),
+          std::wstring(plainNul, sizeof(plainNul) / sizeof(wchar_t) - 1), std::wstring(L"file:///C:/a.jp%67"),
+          std::wstring(L"file:///C:/clip.%61vi")}) {
+        EXPECT_EQ(L"", FileUrlToPath(hostile)) << testing::PrintToString(hostile);
+    }
+}
+
 TEST(StatisticsTest, OperationAndSourceTexts)
 {
     EXPECT_STREQ("upload", StatisticsOperationText(2 + 16));

@@ -13,6 +13,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -26,6 +27,7 @@ using httplib::Request;
 using httplib::Response;
 
 constexpr std::size_t kMaxPageBody = 4 * 1024 * 1024;
+constexpr std::uint64_t kUploadFieldRoom = 16 * 1024 * 1024;
 
 std::string cookieValue(const std::vector<std::pair<std::string, std::string>>& cookies, const std::string& name) {
     for (const auto& [key, value] : cookies)
@@ -130,7 +132,10 @@ const unsigned char kVideoThumbGif[] = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01
 }  // namespace
 
 DevService::DevService(ServiceConfig config)
-    : config_(std::move(config)), hosts_(config_), store_(config_.dataDir) {
+    : config_(std::move(config)), hosts_(config_), store_(config_.dataDir),
+      server_(RequestLimits{64 * 1024, 128, [this](const std::string& method, const std::string& path) {
+                                return maxBody(method, path);
+                            }}) {
     // A client that goes away while an answer is written must not end the
     // process.
     std::signal(SIGPIPE, SIG_IGN);
@@ -155,6 +160,17 @@ bool DevService::run() { return server_.listen_after_bind(); }
 void DevService::stop() { server_.stop(); }
 
 std::string DevService::userOf(const Request& req) const { return cookieValue(cookiesOf(req), "myimages"); }
+
+// Page forms are read into memory, so they stay small. Uploads stream to disk
+// and may carry a file and a thumbnail up to the file limit each, with room
+// for the text fields; the limit bounds the disk an upload can fill.
+std::uint64_t DevService::maxBody(const std::string& method, const std::string& path) {
+    if (method != "POST" || path != "/upload_api.php")
+        return kMaxPageBody;
+    std::lock_guard<std::mutex> lock(configMutex_);
+    const std::uint64_t file = std::min<std::uint64_t>(config_.maxFileSize, std::uint64_t{1} << 60);
+    return 2 * file + kUploadFieldRoom;
+}
 
 RequestRecord DevService::beginRecord(const Request& req) {
     RequestRecord record;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FaultQueue.h"
+#include "GuardedServer.h"
 #include "MediaStore.h"
 #include "RequestLog.h"
 #include "ServiceConfig.h"
@@ -13,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -47,6 +49,7 @@ private:
     void recordPageRequest(const httplib::Request& req, const httplib::Response& res);
     std::string configJson();
     std::string userOf(const httplib::Request& req) const;
+    std::uint64_t maxBody(const std::string& method, const std::string& path);
 
     ServiceConfig config_;  // guarded by configMutex_ after start
     std::mutex configMutex_;
@@ -56,7 +59,7 @@ private:
     FaultQueue faults_;
     std::string lastChallenge_;  // guarded by configMutex_
     std::atomic<unsigned> slideshows_{0};
-    httplib::Server server_;
+    GuardedServer server_;
 };
 
 }  // namespace devservice

@@ -17,6 +17,10 @@ FormReceiver::~FormReceiver() {
 
 void FormReceiver::beginPart(const std::string& name, const std::string& fileName, const std::string& contentType) {
     endPart();
+    if (fields_.size() >= kMaxParts) {
+        ++droppedParts_;  // read and dropped: neither kept nor written
+        return;
+    }
     FieldRecord field;
     field.name = name;
     // The toolbar always names its file parts; treat the two file fields as

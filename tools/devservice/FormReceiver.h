@@ -25,7 +25,11 @@ public:
     FormReceiver(const FormReceiver&) = delete;
     FormReceiver& operator=(const FormReceiver&) = delete;
 
+    // Parts after the first kMaxParts are read and dropped, so that a form of
+    // many tiny parts cannot grow the record or the temporary files.
     void beginPart(const std::string& name, const std::string& fileName, const std::string& contentType);
+    std::size_t droppedParts() const { return droppedParts_; }
+    static constexpr std::size_t kMaxParts = 256;
     bool data(const char* bytes, std::size_t size);  // false once a disk write failed
     void finish();
     bool writeFailed() const { return writeFailed_; }
@@ -52,6 +56,7 @@ private:
     bool inPart_ = false;
     bool currentIsFile_ = false;
     bool writeFailed_ = false;
+    std::size_t droppedParts_ = 0;
     std::unique_ptr<PartWriter> writer_;
 };
 

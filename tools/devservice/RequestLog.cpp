@@ -43,14 +43,42 @@ std::string RequestRecord::toJson() const {
     return out;
 }
 
+std::size_t RequestRecord::memoryBytes() const {
+    auto pairs = [](const std::vector<std::pair<std::string, std::string>>& list) {
+        std::size_t bytes = list.capacity() * sizeof(list[0]);
+        for (const auto& [name, value] : list)
+            bytes += name.capacity() + value.capacity();
+        return bytes;
+    };
+    std::size_t bytes = sizeof(*this) + method.capacity() + target.capacity() + path.capacity() + remote.capacity() +
+                        pairs(headers) + pairs(cookies) + fields.capacity() * sizeof(FieldRecord) +
+                        challenge.challenge.capacity() + challenge.response.capacity() +
+                        challenge.expected.capacity() + outcome.capacity() + item.capacity() + errorId.capacity() +
+                        fault.capacity();
+    for (const FieldRecord& field : fields)
+        bytes += field.name.capacity() + field.value.capacity() + field.fileName.capacity() +
+                 field.contentType.capacity() + field.sha256.capacity();
+    return bytes;
+}
+
 void RequestLog::add(RequestRecord record) {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Counted once here: moves inside the deque may change capacities later.
+    record.accountedBytes = record.memoryBytes();
+    memoryBytes_ += record.accountedBytes;
     // Keep arrival order although requests finish in any order.
     auto at = std::upper_bound(records_.begin(), records_.end(), record.seq,
                                [](std::uint64_t seq, const RequestRecord& r) { return seq < r.seq; });
     records_.insert(at, std::move(record));
-    while (records_.size() > kMaxRecords)
+    while (records_.size() > 1 && (records_.size() > kMaxRecords || memoryBytes_ > kMaxMemoryBytes)) {
+        memoryBytes_ -= records_.front().accountedBytes;
         records_.pop_front();
+    }
+}
+
+std::size_t RequestLog::memoryBytes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return memoryBytes_;
 }
 
 std::string RequestLog::toJson(std::uint64_t since) const {
@@ -74,6 +102,7 @@ std::vector<RequestRecord> RequestLog::snapshot() const {
 void RequestLog::clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     records_.clear();
+    memoryBytes_ = 0;
 }
 
 }  // namespace devservice

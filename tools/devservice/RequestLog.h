@@ -50,8 +50,11 @@ struct RequestRecord {
     std::string errorId;
     std::string fault;    // the injected fault, if any
     std::uint64_t bodyBytes = 0;
+    std::size_t accountedBytes = 0;  // memoryBytes() when the log took the record
 
     std::string toJson() const;
+    // Bytes the record holds in memory, roughly: its texts and their containers.
+    std::size_t memoryBytes() const;
 };
 
 class RequestLog {
@@ -63,11 +66,16 @@ public:
     std::vector<RequestRecord> snapshot() const;
     void clear();
 
+    // The oldest records go when either bound is passed; the newest record
+    // is always kept.
     static constexpr std::size_t kMaxRecords = 10000;
+    static constexpr std::size_t kMaxMemoryBytes = 64 * 1024 * 1024;
+    std::size_t memoryBytes() const;
 
 private:
     mutable std::mutex mutex_;
     std::deque<RequestRecord> records_;
+    std::size_t memoryBytes_ = 0;
     std::atomic<std::uint64_t> seq_{0};
 };
 

@@ -1,14 +1,43 @@
 // Fetching a transloaded picture from this machine; see Transload.h.
 #include "Transload.h"
 
+#include "DevService.h"
 #include "Digest.h"
 #include "Text.h"
 
 #include <httplib.h>
 
+#include <cctype>
 #include <cstdio>
 
 namespace devservice {
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The path as the server routes it (escapes decoded once) names one of the
+// service's own inspection pages: the record, the faults, the settings.
+bool isInspectionTarget(const std::string& target) {
+    const std::string path = target.substr(0, target.find('?'));
+    std::string decoded;
+    for (std::size_t at = 0; at < path.size(); ++at) {
+        if (path[at] == '%' && at + 2 < path.size() && hexDigit(path[at + 1]) >= 0 && hexDigit(path[at + 2]) >= 0) {
+            decoded += static_cast<char>(hexDigit(path[at + 1]) * 16 + hexDigit(path[at + 2]));
+            at += 2;
+        } else {
+            decoded += path[at];
+        }
+    }
+    return toLower(decoded).find(toLower(DevService::kInspectPrefix)) != std::string::npos;
+}
+
+}  // namespace
 
 std::optional<LocalAddress> parseLocalAddress(const std::string& url) {
     if (!startsWithNoCase(url, "http://"))
@@ -37,6 +66,8 @@ std::optional<LocalAddress> parseLocalAddress(const std::string& url) {
     address.target = address.target.substr(0, address.target.find('#'));
     if (address.target.empty())
         address.target = "/";
+    if (isInspectionTarget(address.target))
+        return std::nullopt;
     return address;
 }
 

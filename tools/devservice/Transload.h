@@ -1,7 +1,7 @@
 // Transloads: the service fetches a picture by its address. The development
 // service only ever fetches from this machine (127.0.0.1 or localhost over
-// plain HTTP); any other address is answered "resource_not_found" without
-// touching the network.
+// plain HTTP), and never its own inspection pages (/__devservice/...); any
+// other address is answered "resource_not_found" without touching the network.
 #pragma once
 
 #include "MediaStore.h"
