@@ -395,20 +395,18 @@ bool CFileUploadStrategy::CImageTargetPostData::FillRequest(CMultipartFormData& 
 
 bool CFileUploadStrategy::CImageTargetPostData::FillHtmlForm(std::wstring& text, bool useThumbnail)
 {
-    // Each option goes in where "%formatted_link%" stands and leaves the
-    // marker behind it for the next one.
-    text = LoadModuleString(IDS_FORM_RESULTS);
-    std::wstring permissions;
+    // Every template is filled in one pass and every value escaped for its
+    // attribute, so a link can neither end its attribute nor bring in a
+    // placeholder of its own.
+    std::wstring options, permissions;
     for (const auto& result : strategy_->results_) {
         std::wstring option = LoadModuleString(IDS_FORM_RESULTS_OPTION);
-        FillPlaceholders(option, result, useThumbnail);
-        ReplaceAll(text, L"%formatted_link%", option + L"%next_item%");
-        ReplaceAll(text, L"%next_item%", L"%formatted_link%");
-        std::wstring permission = LoadModuleString(IDS_FORM_RESULTS_PERMISSION);
-        ReplaceAll(permission, L"%permission%", result.isPublic ? L"yes" : L"no");
-        permissions += permission;
+        FillPlaceholders(option, result, useThumbnail, Markup::kHtmlAttribute);
+        options += option;
+        permissions += ExpandTemplate(LoadModuleString(IDS_FORM_RESULTS_PERMISSION),
+                                      {{L"%permission%", result.isPublic ? L"yes" : L"no"}});
     }
-    ReplaceAll(text, L"%permissions%", permissions);
-    ReplaceAll(text, L"%formatted_link%", L"");
+    text = ExpandTemplate(LoadModuleString(IDS_FORM_RESULTS),
+                          {{L"%formatted_link%", options}, {L"%permissions%", permissions}});
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/MarkupText.h"
 #include "engine/UploadResult.h"
 
 // Link styles (the values of the type library's LinkStyleEnum).
@@ -15,12 +16,16 @@ enum LinkStyle : int {
     kLinkFriend = 3,
 };
 
-// The link text of result in linkStyle; empty for a style outside 0..3.
+// The link text of result in linkStyle; empty for a style outside 0..3. A
+// ready-made code that is empty or blank counts as missing. Links put into
+// the HTML style's templates are escaped for their attributes; forum code and
+// the friend link carry them as they are.
 std::wstring FormatLink(const CUploadResult& result, bool useThumbnail, int linkStyle);
 
-// Replaces every "%link%", "%ad_link%", "%short_link%", "%thumb%" and
-// "%select%" in text, in that order; absent links become empty text.
-void FillPlaceholders(std::wstring& text, const CUploadResult& result, bool useThumbnail);
+// Fills "%link%", "%ad_link%", "%short_link%", "%thumb%" and "%select%" of the
+// template in text with the links of result escaped for context (absent links
+// give empty text), in one pass: a link that holds a placeholder stays as it is.
+void FillPlaceholders(std::wstring& text, const CUploadResult& result, bool useThumbnail, Markup context);
 
 // What goes between joined links: "\n", or a blank when the user turned the
 // new-line separator off.

@@ -56,4 +56,33 @@ std::optional<std::u16string> FindElementValue(std::u16string_view text, std::u1
     return ResolveEntities(text.substr(valueAt, closeAt - valueAt));
 }
 
+bool NestsDeeperThan(std::u16string_view text, std::size_t limit)
+{
+    std::size_t depth = 0;
+    std::size_t at = text.find(u'<');
+    while (at != std::u16string_view::npos) {
+        const std::u16string_view rest = text.substr(at);
+        std::size_t next = at + 1;
+        if (rest.substr(0, 4) == u"<!--") {
+            const std::size_t end = text.find(u"-->", at + 4);
+            if (end == std::u16string_view::npos) break;
+            next = end + 3;
+        } else if (rest.substr(0, 9) == u"<![CDATA[") {
+            const std::size_t end = text.find(u"]]>", at + 9);
+            if (end == std::u16string_view::npos) break;
+            next = end + 3;
+        } else if (rest.substr(0, 2) == u"</") {
+            if (depth > 0) --depth;
+        } else if (rest.substr(0, 2) != u"<!" && rest.substr(0, 2) != u"<?") {
+            const std::size_t end = text.find(u'>', at + 1);
+            const bool selfClosing = end != std::u16string_view::npos && text[end - 1] == u'/';
+            if (!selfClosing && ++depth > limit) return true;
+            if (end == std::u16string_view::npos) break;
+            next = end + 1;
+        }
+        at = text.find(u'<', next);
+    }
+    return false;
+}
+
 }  // namespace responsescan

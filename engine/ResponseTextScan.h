@@ -19,4 +19,11 @@ std::optional<std::u16string> FindElementValue(std::u16string_view text, std::u1
 // that an escaped entity ("&amp;lt;") stays an entity ("&lt;").
 std::u16string ResolveEntities(std::u16string_view value);
 
+// True when the elements of text nest more than limit levels deep. The count
+// errs towards deeper: every "<" that opens something other than a closing
+// tag, comment, CDATA section, declaration or processing instruction opens a
+// level unless its tag ends with "/>". Readers that recurse per level are
+// never given such text.
+bool NestsDeeperThan(std::u16string_view text, std::size_t limit);
+
 }  // namespace responsescan

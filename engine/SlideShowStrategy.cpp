@@ -35,23 +35,6 @@ std::string OptionText(BSTR value)
     return Narrow(text);
 }
 
-// Text placed inside an attribute value of the form: the browser reads the
-// same text back, and a quote cannot end the attribute.
-std::wstring AttributeText(const std::string& text)
-{
-    std::wstring out;
-    for (wchar_t c : Widen(text)) {
-        switch (c) {
-        case L'&': out += L"&amp;"; break;
-        case L'"': out += L"&quot;"; break;
-        case L'<': out += L"&lt;"; break;
-        case L'>': out += L"&gt;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 std::string CSlideShowStrategy::SlideShowSize(const VARIANT& value)
@@ -166,19 +149,20 @@ bool CSlideShowStrategy::CImageTargetPostData::FillRequest(CMultipartFormData& r
 
 bool CSlideShowStrategy::CImageTargetPostData::FillHtmlForm(std::wstring& text, bool useThumbnail)
 {
+    // One pass over each template; every value escaped for its attribute.
     const CSlideShowStrategy& s = *strategy_;
-    text = LoadModuleString(IDS_FORM_SLIDESHOW);
+    std::wstring options;
     for (const auto& result : s.results_) {
         std::wstring option = LoadModuleString(IDS_FORM_SLIDESHOW_OPTION);
-        FillPlaceholders(option, result, useThumbnail);
-        ReplaceAll(text, L"%formatted_link%", option + L"%next_item%");
-        ReplaceAll(text, L"%next_item%", L"%formatted_link%");
+        FillPlaceholders(option, result, useThumbnail, Markup::kHtmlAttribute);
+        options += option;
     }
-    ReplaceAll(text, L"%formatted_link%", L"");
-    ReplaceAll(text, L"%public%", s.public_ ? L"yes" : L"no");
-    ReplaceAll(text, L"%finalize%", L"yes");
-    ReplaceAll(text, L"%optsize%", Widen(s.slideshowSize_));
-    ReplaceAll(text, L"%effect%", AttributeText(s.effect_));
-    ReplaceAll(text, L"%background%", AttributeText(s.background_));
+    text = ExpandTemplate(LoadModuleString(IDS_FORM_SLIDESHOW),
+                          {{L"%formatted_link%", options},
+                           {L"%public%", s.public_ ? L"yes" : L"no"},
+                           {L"%finalize%", L"yes"},
+                           {L"%optsize%", EscapeHtmlAttribute(Widen(s.slideshowSize_))},
+                           {L"%effect%", EscapeHtmlAttribute(Widen(s.effect_))},
+                           {L"%background%", EscapeHtmlAttribute(Widen(s.background_))}});
     return true;
 }

@@ -18,6 +18,10 @@ const CLSID kQueryDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00
 const IID kDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kDocument2Interface = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
+// The service's answers nest four levels deep; readers that recurse per level
+// are never given text that nests deeper than this.
+constexpr std::size_t kMaxElementDepth = 64;
+
 // Queries are built in a buffer of this many UTF-16 characters, NUL included.
 constexpr std::size_t kQueryBufferChars = 256;
 
@@ -71,6 +75,9 @@ CUploadResponseParser::CUploadResponseParser(const wchar_t* text)
     LogWriter log(kParserCategory);
     if (XMLDocumentParser::DeclaresDocumentType(text))
         log.Write("Document type declarations are not accepted");
+    else if (XMLDocumentParser::NestsTooDeep(text))
+        log.Format("Elements nested deeper than %u levels are not accepted",
+                   static_cast<unsigned>(kMaxElementDepth));
     log.Write("Parsing XML as text:\n", text);
     parser_ = std::make_unique<TextParser>(text);
 }
@@ -82,6 +89,13 @@ CUploadResponseParser::~CUploadResponseParser() = default;
 bool CUploadResponseParser::XMLDocumentParser::DeclaresDocumentType(const wchar_t* text)
 {
     return text && (ContainsNoCase(text, L"<!DOCTYPE") || ContainsNoCase(text, L"<!ENTITY"));
+}
+
+bool CUploadResponseParser::XMLDocumentParser::NestsTooDeep(const wchar_t* text)
+{
+    if (!text) return false;
+    const std::u16string units(text, text + std::wcslen(text));
+    return responsescan::NestsDeeperThan(units, kMaxElementDepth);
 }
 
 HRESULT CUploadResponseParser::XMLDocumentParser::LoadDocument(REFCLSID clsid, const wchar_t* text,
@@ -110,9 +124,17 @@ HRESULT CUploadResponseParser::XMLDocumentParser::LoadDocument(REFCLSID clsid, c
         // Older readers do not know the property; the text check below keeps
         // document type declarations out on its own.
         (void)document2->setProperty(name.Get(), prohibit);
+        VARIANT depth;
+        VariantInit(&depth);
+        depth.vt = VT_I4;
+        depth.lVal = static_cast<LONG>(kMaxElementDepth);
+        Bstr depthName(L"MaxElementDepth");
+        // Not every reader honours the limit; the depth check below holds it
+        // on its own.
+        (void)document2->setProperty(depthName.Get(), depth);
     }
 
-    if (!text || DeclaresDocumentType(text)) return S_FALSE;
+    if (!text || DeclaresDocumentType(text) || NestsTooDeep(text)) return S_FALSE;
     Bstr source(text);
     if (!source.Get()) return E_OUTOFMEMORY;
     VARIANT_BOOL loaded = VARIANT_FALSE;

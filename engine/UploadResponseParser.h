@@ -46,8 +46,9 @@ private:
 };
 
 // Queries an XML document with single-node selections. Documents are loaded
-// with document type definitions refused and external resources off, so that
-// an answer can neither make the reader expand entities nor fetch anything.
+// with document type definitions refused, external resources off and the
+// element depth bounded, so that an answer can neither make the reader expand
+// entities, fetch anything nor recurse without end.
 class CUploadResponseParser::XMLDocumentParser : public Parser {
 public:
     // Keeps the serialised text of a loaded document and reloads it into a
@@ -68,6 +69,10 @@ public:
     // True when text declares a document type or entities; such answers are
     // never given to the XML reader.
     static bool DeclaresDocumentType(const wchar_t* text);
+
+    // True when the elements of text nest deeper than the reader is allowed
+    // to follow; such answers are read by the text scan instead.
+    static bool NestsTooDeep(const wchar_t* text);
 
     Text GetDocumentText() const override;
     Text GetValue(const wchar_t* path, const wchar_t* name) const override;

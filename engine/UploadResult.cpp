@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
+#include "common/LogWriter.h"
+#include "common/MarkupText.h"
 #include "common/ModuleInstance.h"
 #include "engine/UploadResponseParser.h"
 #include "module/resource.h"
@@ -22,9 +26,33 @@ CUploadResult::Text LoadModuleString(UINT id)
     return std::wstring(text, static_cast<std::size_t>(length));
 }
 
+// A ready-made code that is empty counts as missing, so that the video
+// variant or the templates stand in.
+CUploadResult::Text Code(CUploadResult::Text code)
+{
+    if (!CUploadResult::IsUsableCode(code)) code.reset();
+    return code;
+}
+
 CUploadResult::Text Either(CUploadResult::Text first, CUploadResult::Text second)
 {
-    return first ? std::move(first) : std::move(second);
+    first = Code(std::move(first));
+    return first ? std::move(first) : Code(std::move(second));
+}
+
+// Addresses of the answer are navigated to, posted, inserted into pages and
+// stored in the history: anything but a web address is dropped here, once,
+// and the other links of the answer stay. Line breaks and blanks around an
+// address are layout of the answer, not part of it.
+void KeepWebAddress(CUploadResult::Text& address, const char* element)
+{
+    if (!address) return;
+    const wchar_t blanks[] = L" \t\r\n";
+    address->erase(0, std::min(address->find_first_not_of(blanks), address->size()));
+    address->erase(address->find_last_not_of(blanks) + 1);
+    if (IsWebAddress(*address)) return;
+    address.reset();
+    LogWriter("CUploadResult").Format("Dropped the %s of the answer: not an http or https address", element);
 }
 
 }  // namespace
@@ -43,14 +71,18 @@ bool CUploadResult::Parse(const wchar_t* text)
     imageHtml = Either(parser->GetValue(kLinksPath, L"image_html"), parser->GetValue(kLinksPath, L"video_embed"));
     imageBB = Either(parser->GetValue(kLinksPath, L"image_bb"), parser->GetValue(kLinksPath, L"frame_bb"));
     imageBB2 = Either(parser->GetValue(kLinksPath, L"image_bb2"), parser->GetValue(kLinksPath, L"frame_bb2"));
-    thumbHtml = parser->GetValue(kLinksPath, L"thumb_html");
-    thumbBB = parser->GetValue(kLinksPath, L"thumb_bb");
-    thumbBB2 = parser->GetValue(kLinksPath, L"thumb_bb2");
+    thumbHtml = Code(parser->GetValue(kLinksPath, L"thumb_html"));
+    thumbBB = Code(parser->GetValue(kLinksPath, L"thumb_bb"));
+    thumbBB2 = Code(parser->GetValue(kLinksPath, L"thumb_bb2"));
     errorText = parser->GetValue(kLinksPath, L"error");
     errorId = parser->GetAttribute(kLinksPath, L"error", L"id");
 
     if (!thumbLink && parser->GetValue(kVideoInfoPath, L"duration"))
         thumbLink = LoadModuleString(IDS_VIDEO_THUMBNAIL_URL);
+    KeepWebAddress(imageLink, "image_link");
+    KeepWebAddress(adLink, "ad_link");
+    KeepWebAddress(thumbLink, "thumb_link");
+    KeepWebAddress(donePage, "done_page");
     UpdateShortLink();
     return true;
 }
@@ -87,6 +119,11 @@ void CUploadResult::Clear()
                         &imageBB2, &thumbHtml, &thumbBB, &thumbBB2, &errorText, &errorId})
         field->reset();
     isPublic = true;
+}
+
+bool CUploadResult::IsUsableCode(const Text& code)
+{
+    return code && code->find_first_not_of(L" \t\r\n") != std::wstring::npos;
 }
 
 CUploadResult::Text CUploadResult::ShortLinkOf(const Text& link)

@@ -29,7 +29,8 @@ public:
 
     // Fills every field the answer carries (all but name and public) from
     // text; false only when text is null. Success of the upload is judged by
-    // the caller from the image link.
+    // the caller from the image link. Addresses that are not http or https
+    // and empty ready-made codes are left absent.
     bool Parse(const wchar_t* text);
 
     // The file name of path: after its last '\', else after its last '/',
@@ -44,6 +45,10 @@ public:
 
     // Makes every text absent except the response text and makes the result public.
     void Clear();
+
+    // False for an absent ready-made code and for one that is empty or
+    // blank: such a code would insert nothing in place of a link.
+    static bool IsUsableCode(const Text& code);
 
     // The last three path segments of link ("a/b/c.jpg" of
     // "http://host/a/b/c.jpg"); absent when link has fewer than three '/'.

@@ -2,6 +2,7 @@
 #include "engine/WebBrowserImageTarget.h"
 
 #include "common/Bstr.h"
+#include "common/MarkupText.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
 #include "engine/MultipartFormData.h"
@@ -28,6 +29,15 @@ bool MakeByteArray(const std::string& bytes, Variant& out)
     return true;
 }
 
+// True when url may be shown or posted to; logs the refusal otherwise. Only
+// web addresses reach a browser: any other scheme would run or open in it.
+bool AcceptAddress(const LogWriter& log, const wchar_t* url)
+{
+    if (url && IsWebAddress(url)) return true;
+    log.Write("Refused an address that is not http or https");
+    return false;
+}
+
 }  // namespace
 
 CWebBrowserImageTarget::CWebBrowserImageTarget(IWebBrowser2* browser, IStockBar* toolbar)
@@ -37,6 +47,7 @@ CWebBrowserImageTarget::CWebBrowserImageTarget(IWebBrowser2* browser, IStockBar*
 
 void CWebBrowserImageTarget::Navigate(const wchar_t* url)
 try {
+    if (!AcceptAddress(log_, url)) return;
     if (browser_) {
         Bstr address(url);
         Variant flags, frame, body, headers;
@@ -51,7 +62,7 @@ try {
 void CWebBrowserImageTarget::PostData(const wchar_t* url, ImageTargetPostData& provider)
 try {
     log_.Write("PostImages...");
-    if (!browser_) return;
+    if (!browser_ || !AcceptAddress(log_, url)) return;
     CMultipartFormData request;
     if (!provider.FillRequest(request)) return;
     HRESULT hr = E_FAIL;
@@ -81,6 +92,7 @@ CWindowImageTarget::CWindowImageTarget(IHTMLWindow2* window, IStockBar* toolbar)
 
 void CWindowImageTarget::Navigate(const wchar_t* url)
 try {
+    if (!AcceptAddress(log_, url)) return;
     if (window_) {
         Bstr address(url);
         window_->navigate(address.Get());
@@ -114,10 +126,12 @@ bool CWindowImageTarget::AppendHiddenForm(IHTMLDocument2* document, const std::w
 
 void CWindowImageTarget::PostData(const wchar_t* url, ImageTargetPostData& provider)
 try {
-    if (!window_) return;
+    if (!window_ || !AcceptAddress(log_, url)) return;
     std::wstring html;
     if (!provider.FillHtmlForm(html, UseThumbnail())) return;
-    ReplaceAll(html, L"%submit_url%", url ? url : L"");
+    // The form's values were escaped with '%' as a reference, so this can
+    // only meet the template's own placeholder.
+    ReplaceAll(html, L"%submit_url%", EscapeHtmlAttribute(url));
 
     ComPtr<IHTMLDocument2> document;
     if (FAILED(window_->get_document(&document)) || !document) return;

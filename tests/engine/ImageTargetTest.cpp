@@ -243,7 +243,7 @@ TEST(WindowImageTargetTest, NothingIsSubmittedWhenThePageCannotTakeTheForm)
     auto plain = BrowserElement::Create(L"div");
     plain->id = L"submit_form";
     other.document->AddElement(plain);
-    CWindowImageTarget(Query<IHTMLWindow2>(other.window).Get(), nullptr).PostData(L"u", provider);
+    CWindowImageTarget(Query<IHTMLWindow2>(other.window).Get(), nullptr).PostData(L"http://u/", provider);
     EXPECT_EQ(1u, other.document->body->children.size());
 }
 
@@ -252,6 +252,35 @@ TEST(WindowImageTargetTest, NavigateGoesToTheWindow)
     auto page = vptest::BrowserPage::Create();
     CWindowImageTarget(Query<IHTMLWindow2>(page.window).Get(), nullptr).Navigate(L"http://example.com/x");
     EXPECT_EQ(std::vector<std::wstring>{L"navigate http://example.com/x"}, page.window->calls);
+}
+
+TEST(WindowImageTargetTest, ResultPagesAreShownOnlyAtWebAddresses)
+{
+    const wchar_t* hostile[] = {L"javascript:alert(1)", L"vbscript:msgbox(1)", L"file:///C:/x.exe", nullptr};
+    auto browser = vptest::BrowserWebBrowser::Create();
+    auto page = vptest::BrowserPage::Create();
+    CWebBrowserImageTarget browserTarget(Query<IWebBrowser2>(browser).Get(), nullptr);
+    CWindowImageTarget windowTarget(Query<IHTMLWindow2>(page.window).Get(), nullptr);
+    Provider provider;
+    for (const wchar_t* url : hostile) {
+        browserTarget.Navigate(url);
+        browserTarget.PostData(url, provider);
+        windowTarget.Navigate(url);
+        windowTarget.PostData(url, provider);
+    }
+    EXPECT_TRUE(browser->calls.empty());
+    EXPECT_TRUE(page.window->calls.empty());
+    EXPECT_TRUE(page.document->created.empty());
+
+    // A good address reaches the form escaped for its attribute.
+    auto form = BrowserElement::Create(L"form", BrowserElement::Type::Form);
+    form->id = L"submit_form";
+    page.document->AddElement(form);
+    windowTarget.PostData(L"http://h/r?a=1&b=\"><b>%x", provider);
+    ASSERT_EQ(1u, page.document->created.size());
+    EXPECT_EQ(L"<form id=\"submit_form\" action=\"http://h/r?a=1&amp;b=&quot;&gt;&lt;b&gt;&#37;x\"></form>",
+              page.document->created[0]->innerHTML);
+    EXPECT_EQ(1, form->submitCount);
 }
 
 // --- page script --------------------------------------------------------------------------

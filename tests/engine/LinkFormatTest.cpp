@@ -48,13 +48,31 @@ TEST(FormatLinkTest, ReadyMadeCodesAreReturnedAsTheyAre)
     EXPECT_EQ(kAd, FormatLink(result, true, kLinkFriend));
 }
 
-TEST(FormatLinkTest, AnEmptyCodeIsStillACode)
+TEST(FormatLinkTest, EmptyOrBlankCodesGiveWayToTheTemplates)
 {
     CUploadResult result = Links();
+    const std::wstring fromTemplates = FormatLink(result, true, kLinkHtml);
     result.thumbHtml = L"";
-    EXPECT_EQ(L"", FormatLink(result, true, kLinkHtml));
-    // Only the code of the chosen column counts.
-    EXPECT_NE(L"", FormatLink(result, false, kLinkHtml));
+    EXPECT_EQ(fromTemplates, FormatLink(result, true, kLinkHtml));
+    result.thumbHtml = L" \r\n";
+    EXPECT_EQ(fromTemplates, FormatLink(result, true, kLinkHtml));
+    EXPECT_NE(std::wstring::npos, fromTemplates.find(kThumb));
+}
+
+TEST(FormatLinkTest, LinksCannotBreakOutOfTheirCode)
+{
+    CUploadResult result;
+    result.SetImageLink(L"http://h/a/b/x\"onerror=\"alert(1)<b>.jpg");
+    result.adLink = L"http://h/%img%%select%";
+    // HTML: every link escaped for its attribute; a placeholder in a link is
+    // not filled again.
+    EXPECT_EQ(L"<a href=\"http://h/&#37;img&#37;&#37;select&#37;\" target=\"_blank\"><img "
+              L"src=\"http://h/a/b/x&quot;onerror=&quot;alert(1)&lt;b&gt;.jpg\" border=\"0\" " +
+                  kAlt + L" /></a>",
+              FormatLink(result, false, kLinkHtml));
+    // Forum code takes links as they are.
+    EXPECT_EQ(L"[URL=http://h/%img%%select%][IMG]http://h/a/b/x\"onerror=\"alert(1)<b>.jpg[/IMG][/URL]",
+              FormatLink(result, false, kLinkForum1));
 }
 
 TEST(FormatLinkTest, TemplatesWithoutCodes)
@@ -92,25 +110,25 @@ TEST(FormatLinkTest, UnknownStylesGiveNothing)
 TEST(FillPlaceholdersTest, EveryPlaceholderEveryTime)
 {
     std::wstring text = L"%link% %ad_link% %short_link% %thumb% %select% %link%";
-    FillPlaceholders(text, Links(), true);
+    FillPlaceholders(text, Links(), true, Markup::kPlain);
     EXPECT_EQ(std::wstring(kImage) + L" " + kAd + L" a/b/pic.jpg " + kThumb + L" " + kThumb + L" " + kImage, text);
 
     text = L"%thumb% %select%";
-    FillPlaceholders(text, Links(), false);
+    FillPlaceholders(text, Links(), false, Markup::kPlain);
     EXPECT_EQ(std::wstring(kThumb) + L" " + kImage, text);
 
     text = L"%thumb% %select% %short_link%";
-    FillPlaceholders(text, CUploadResult(), true);
+    FillPlaceholders(text, CUploadResult(), true, Markup::kPlain);
     EXPECT_EQ(L"  ", text);
 }
 
 TEST(FillPlaceholdersTest, LinksThatLookLikePlaceholdersStayAsTheyAre)
 {
     CUploadResult result;
-    result.SetImageLink(L"http://h/x/%link%/y.jpg");
-    std::wstring text = L"%link%";
-    FillPlaceholders(text, result, false);
-    EXPECT_EQ(L"http://h/x/%link%/y.jpg", text);
+    result.SetImageLink(L"http://h/x/%link%%select%/y.jpg");
+    std::wstring text = L"%link% %select%";
+    FillPlaceholders(text, result, false, Markup::kPlain);
+    EXPECT_EQ(L"http://h/x/%link%%select%/y.jpg http://h/x/%link%%select%/y.jpg", text);
 }
 
 TEST(LinkSeparatorTest, NewLineUnlessTurnedOff)

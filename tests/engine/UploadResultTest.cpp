@@ -188,8 +188,8 @@ TEST_F(UploadResultTest, TextScanTakesTheClosingTagAfterTheOpeningOne)
     EXPECT_EQ(L"http://h/a/b/c", Value(result.imageLink));
     EXPECT_FALSE(result.adLink) << "no closing tag: absent";
     // An empty element is present and empty, not absent.
-    ASSERT_TRUE(result.Parse(L"<image_link></image_link><"));
-    EXPECT_EQ(L"", Value(result.imageLink));
+    ASSERT_TRUE(result.Parse(L"<error></error><"));
+    EXPECT_EQ(L"", Value(result.errorText));
 }
 
 TEST_F(UploadResultTest, NullAnswerGivesNoParserAndLeavesTheResultAlone)
@@ -327,6 +327,69 @@ TEST_F(UploadResultTest, DocumentsAreLoadedWithExternalResourcesOff)
 
     EXPECT_EQ(S_OK, CUploadResponseParser::XMLDocumentParser::LoadDocument(queryClass, L"<r/>", document));
     EXPECT_EQ(S_FALSE, CUploadResponseParser::XMLDocumentParser::LoadDocument(queryClass, L"<r>", document));
+}
+
+TEST_F(UploadResultTest, OnlyWebAddressesAreTakenFromAnAnswer)
+{
+    // By either reader: addresses that would run or open something in the
+    // browser are dropped, the good links of the same answer stay.
+    const wchar_t* answers[] = {
+        L"<r><links><image_link>HTTP://h.test/i/7/a.jpg</image_link>"
+        L"<ad_link>javascript:alert(document.cookie)</ad_link><thumb_link>\n  https://h.test/t/7/a.jpg\n</thumb_link>"
+        L"<done_page> javascript:alert(1)</done_page></links></r>",
+        L"<links><image_link>HTTP://h.test/i/7/a.jpg</image_link><ad_link>vbscript:msgbox(1)</ad_link>"
+        L"<thumb_link>https://h.test/t/7/a.jpg</thumb_link><done_page>file:///C:/x.exe</done_page><broken",
+    };
+    for (const wchar_t* answer : answers) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(answer)));
+        CUploadResult result;
+        ASSERT_TRUE(result.Parse(answer));
+        EXPECT_EQ(L"HTTP://h.test/i/7/a.jpg", Value(result.imageLink));
+        EXPECT_EQ(L"i/7/a.jpg", Value(result.shortLink));
+        EXPECT_EQ(L"https://h.test/t/7/a.jpg", Value(result.thumbLink));
+        EXPECT_FALSE(result.adLink) << Value(result.adLink);
+        EXPECT_FALSE(result.donePage) << Value(result.donePage);
+    }
+    // Without a usable image link the answer is no success, and has no short link.
+    CUploadResult result;
+    ASSERT_TRUE(result.Parse(L"<links><image_link>javascript:x//a/b/c</image_link></links>"));
+    EXPECT_FALSE(result.imageLink);
+    EXPECT_FALSE(result.shortLink);
+    ASSERT_TRUE(result.Parse(L"<links><image_link></image_link><"));
+    EXPECT_FALSE(result.imageLink);
+}
+
+TEST_F(UploadResultTest, EmptyReadyMadeCodesAreMissingCodes)
+{
+    CUploadResult result;
+    // The text scan finds empty elements; a blank code counts as empty.
+    ASSERT_TRUE(result.Parse(L"<image_html></image_html><video_embed>V</video_embed><image_bb> \n</image_bb>"
+                             L"<thumb_html></thumb_html><thumb_bb2>tb2</thumb_bb2><"));
+    EXPECT_EQ(L"V", Value(result.imageHtml)) << "the video code stands in";
+    EXPECT_FALSE(result.imageBB);
+    EXPECT_FALSE(result.thumbHtml);
+    EXPECT_EQ(L"tb2", Value(result.thumbBB2));
+    ASSERT_TRUE(result.Parse(L"<r><links><image_bb2>  </image_bb2><frame_bb2>F</frame_bb2></links></r>"));
+    EXPECT_EQ(L"F", Value(result.imageBB2));
+}
+
+TEST_F(UploadResultTest, DeeplyNestedAnswersAreReadByTheTextScan)
+{
+    auto nested = [](int depth) {
+        std::wstring text;
+        for (int i = 0; i < depth; ++i) text += L"<d>";
+        text += L"<links><image_link>http://h.test/i/1/a.jpg</image_link></links>";
+        for (int i = 0; i < depth; ++i) text += L"</d>";
+        return text;
+    };
+    EXPECT_TRUE(ReadAsXml(nested(40).c_str()));
+    for (int depth : {70, 100000}) {
+        const std::wstring answer = nested(depth);
+        EXPECT_FALSE(ReadAsXml(answer.c_str())) << depth;
+        CUploadResult result;
+        ASSERT_TRUE(result.Parse(answer.c_str()));
+        EXPECT_EQ(L"http://h.test/i/1/a.jpg", Value(result.imageLink)) << depth;
+    }
 }
 
 // --- the log -----------------------------------------------------------------

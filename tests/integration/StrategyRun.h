@@ -58,9 +58,12 @@ struct StrategyOutcome {
 };
 
 // make builds and initializes the strategy inside the upload apartment; the
-// uploader owns it from then on.
+// uploader owns it from then on. makeTarget, when given, builds the target
+// the strategy hands its results to (it records into record itself);
+// otherwise a StrategyRecordTarget on record takes them.
 inline StrategyOutcome RunStrategy(const std::function<CUploadStrategy*()>& make, std::deque<int> answers,
-                                   StrategyRecord& record, DWORD timeoutMs = 60000)
+                                   StrategyRecord& record, DWORD timeoutMs = 60000,
+                                   const std::function<ImageTarget*()>& makeTarget = nullptr)
 {
     StrategyOutcome outcome;
     RunInApartment([&] {
@@ -70,7 +73,8 @@ inline StrategyOutcome RunStrategy(const std::function<CUploadStrategy*()>& make
         auto* progress = new FakeProgress;
         progress->answers = answers;
         uploader->SetProgressDisplay(progress);
-        ASSERT_EQ(S_OK, uploader->put_target(reinterpret_cast<LONG_PTR>(new StrategyRecordTarget(&record))));
+        ImageTarget* target = makeTarget ? makeTarget() : new StrategyRecordTarget(&record);
+        ASSERT_EQ(S_OK, uploader->put_target(reinterpret_cast<LONG_PTR>(target)));
         ASSERT_EQ(S_OK, uploader->put_strategy(reinterpret_cast<LONG_PTR>(strategy)));
         uploader->Upload();
         outcome.finished = PumpUntilFinished(timeoutMs);

@@ -77,4 +77,20 @@ std::string DevService::Post(const std::wstring& path) const
     return body;
 }
 
+void DevService::ArmAnswer(const std::string& text, int count) const
+{
+    std::wstring query = L"count=" + std::to_wstring(count) + L"&answer=";
+    const char digits[] = "0123456789ABCDEF";
+    for (unsigned char c : text) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            query += static_cast<wchar_t>(c);
+        } else {
+            query += L'%';
+            query += static_cast<wchar_t>(digits[c >> 4]);
+            query += static_cast<wchar_t>(digits[c & 15]);
+        }
+    }
+    ArmFault(query);
+}
+
 }  // namespace vptest

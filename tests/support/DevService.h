@@ -29,6 +29,8 @@ public:
     void Reset() const { Post(L"/__devservice/reset"); }
     // Arms a fault, e.g. "status=503&count=2".
     void ArmFault(const std::wstring& query) const { Post(L"/__devservice/faults?" + query); }
+    // Arms the next count uploads to be answered with exactly text (UTF-8).
+    void ArmAnswer(const std::string& text, int count = 1) const;
     Json Requests() const { return Json::Parse(Get(L"/__devservice/requests")); }
 
 private:

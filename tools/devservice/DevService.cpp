@@ -462,6 +462,9 @@ void DevService::handleUpload(const Request& req, Response& res, const httplib::
         record.outcome = "fault";
     } else if (fault && !fault->errorId.empty()) {
         fail(fault->errorId, "Injected error " + fault->errorId);
+    } else if (fault && fault->answer) {
+        answer = *fault->answer;
+        record.outcome = "fault";
     } else if (fault && fault->body == Fault::Body::NotXml) {
         answer = "<html><body><b>Fatal error</b>: the upload could not be processed<br>\n";
         contentType = "text/html";

@@ -30,6 +30,7 @@ std::string Fault::describe() const {
     if (!errorId.empty()) add("error=" + errorId);
     if (body == Body::NotXml) add("body=not_xml");
     if (body == Body::Empty) add("body=empty");
+    if (answer) add("answer");
     if (delayMs) add("delay_ms=" + std::to_string(delayMs));
     if (closeAfter >= 0) add("close_after=" + std::to_string(closeAfter));
     if (readRate) add("read_rate=" + std::to_string(readRate));
@@ -40,6 +41,7 @@ std::string Fault::toJson() const {
     return "{\"count\":" + std::to_string(count) + ",\"status\":" + std::to_string(httpStatus) +
            ",\"error\":" + jsonString(errorId) + ",\"body\":" +
            jsonString(body == Body::NotXml ? "not_xml" : body == Body::Empty ? "empty" : "") +
+           ",\"answer\":" + (answer ? jsonString(*answer) : "null") +
            ",\"delay_ms\":" + std::to_string(delayMs) + ",\"close_after\":" + std::to_string(closeAfter) +
            ",\"read_rate\":" + std::to_string(readRate) + "}";
 }
@@ -65,6 +67,9 @@ std::optional<Fault> faultFromParams(const std::multimap<std::string, std::strin
             else if (value == "empty") fault.body = Fault::Body::Empty;
             else { error = "body must be not_xml or empty"; return std::nullopt; }
             effect = true;
+        } else if (name == "answer") {
+            fault.answer = value;
+            effect = true;
         } else if (name == "delay_ms") {
             if (!readInteger(value, 0, 600000, n)) { error = "delay_ms must be 0..600000"; return std::nullopt; }
             fault.delayMs = static_cast<int>(n);
@@ -83,7 +88,7 @@ std::optional<Fault> faultFromParams(const std::multimap<std::string, std::strin
         }
     }
     if (!effect) {
-        error = "no effect given (status, error, body, delay_ms, close_after, read_rate)";
+        error = "no effect given (status, error, body, answer, delay_ms, close_after, read_rate)";
         return std::nullopt;
     }
     return fault;

@@ -19,6 +19,7 @@ struct Fault {
     int httpStatus = 0;           // answer with this HTTP status (not 0)
     std::string errorId;          // answer with an XML error of this id
     Body body = Body::Normal;     // answer with a body that is not XML, or none
+    std::optional<std::string> answer;  // answer with exactly this body (status 200)
     int delayMs = 0;              // wait this long before answering
     std::int64_t closeAfter = -1; // close the connection after this many form-data bytes
     std::int64_t readRate = 0;    // read the body at most this many bytes per second
@@ -28,7 +29,7 @@ struct Fault {
 };
 
 // Reads a fault from request parameters: count, status, error, body
-// (not_xml|empty), delay_ms, close_after, read_rate. Returns nothing and sets
+// (not_xml|empty), answer (a crafted body), delay_ms, close_after, read_rate. Returns nothing and sets
 // error when a value is invalid or no effect is given.
 std::optional<Fault> faultFromParams(const std::multimap<std::string, std::string>& params, std::string& error);
 

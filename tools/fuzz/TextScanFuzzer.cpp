@@ -1,7 +1,9 @@
 // Fuzz target for the text scan of upload answers: the input bytes are read as
 // little-endian UTF-16 code units and scanned for every element the result
-// record asks for, plus one name taken from the input itself. Besides the
-// sanitizers' checks it asserts what the scan promises about its answers.
+// record asks for, plus one name taken from the input itself, and measured for
+// its nesting depth. Besides the sanitizers' checks it asserts what the scan
+// promises about its answers.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -43,6 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (const char16_t* name : kNames) ScanFor(text, name);
     if (!text.empty()) ScanFor(text, std::u16string_view(text).substr(1, text[0] % 8));
+
+    // A text that nests deeper than some limit also nests deeper than any
+    // smaller one, and no text nests deeper than it has '<' characters.
+    const std::size_t limit = text.empty() ? 0 : text[0] % 64;
+    if (responsescan::NestsDeeperThan(text, limit + 1)) Check(responsescan::NestsDeeperThan(text, limit));
+    Check(!responsescan::NestsDeeperThan(text, static_cast<std::size_t>(std::count(text.begin(), text.end(), u'<'))));
 
     const std::u16string resolved = responsescan::ResolveEntities(text);
     Check(resolved.size() <= text.size());

@@ -53,6 +53,15 @@ TEST_F(FaultTest, BodyThatIsNotXmlAndEmptyBody) {
     EXPECT_EQ("0", empty->get_header_value("Content-Length"));
 }
 
+TEST_F(FaultTest, CraftedAnswerIsSentAsItIs) {
+    armFault("answer=%3Clinks%3E%3Cimage_link%3Ejavascript%3Ax()%3C%2Fimage_link%3E%3C%2Flinks%3E");
+    auto res = plainUpload();
+    ASSERT_TRUE(res);
+    EXPECT_EQ(200, res->status);
+    EXPECT_EQ("<links><image_link>javascript:x()</image_link></links>", res->body);
+    EXPECT_TRUE(service_->store().items().empty());
+}
+
 TEST_F(FaultTest, DelayHoldsTheAnswerBack) {
     armFault("delay_ms=400");
     const auto start = Clock::now();
