@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -27,6 +28,7 @@
 #include "engine/RestartImageTarget.h"
 #include "engine/SlideShowStrategy.h"
 #include "engine/TemporaryBasePath.h"
+#include "engine/TemporaryFiles.h"
 #include "engine/TransloadStrategy.h"
 #include "module/resource.h"
 
@@ -282,7 +284,9 @@ bool CaptureScreenShot(HWND window, std::wstring& saved)
 {
     saved.clear();
     if (!window) window = GetDesktopWindow();
-    return SaveWindowImage(window, TemporaryBasePath(L"/scr"), &saved) && !saved.empty();
+    if (!SaveWindowImage(window, TemporaryBasePath(L"/scr"), &saved) || saved.empty()) return false;
+    AdoptTemporaryFile(saved);  // the capture goes once its upload is over
+    return true;
 }
 
 // --- the object ------------------------------------------------------------------------
@@ -553,10 +557,6 @@ try {
 
     action_ = asSlideshow;
     EnsureDestination();
-    // The slideshow sends plain addresses to the service to fetch; files chosen
-    // on disk go as "file:///" addresses, which it uploads itself.
-    for (std::wstring& file : choice.files)
-        if (file.find(L"://") == std::wstring::npos) file = L"file:///" + file;
     Variant items, size, publicFlag, noTags;
     PutPaths(items.Out(), choice.files);
     PutText(size.Out(), choice.sizeText);
@@ -659,8 +659,8 @@ HRESULT CFileUploader::InitializeAndHandOver(const VARIANT& items, const VARIANT
     thread->SetCallerWindow(callerWindow_);
     thread->SetCaller(caller_.Get());
     thread->SetToolbar(toolbar_.Get());
-    if (restartTarget) thread->SetTarget(new CRestartImageTarget);
-    thread->SetStrategy(pending_);
+    if (restartTarget) thread->SetTarget(std::make_unique<CRestartImageTarget>());
+    thread->SetStrategy(std::unique_ptr<CUploadStrategy>(pending_));
     pending_ = nullptr;
     return thread->Start();
 }

@@ -105,3 +105,15 @@ std::wstring FileUrlToPath(const std::wstring& path)
         if (c == L'/') c = L'\\';
     return text;
 }
+
+std::wstring PathToFileUrl(const std::wstring& path)
+{
+    std::wstring url = L"file:///";
+    for (wchar_t c : path) {
+        if (c == L'%')
+            url += L"%25";
+        else
+            url += c == L'\\' ? L'/' : c;
+    }
+    return url;
+}

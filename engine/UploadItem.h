@@ -45,4 +45,7 @@ bool IsVideoPath(const std::wstring& path);
 // A "file:///" address (any case) as a local path: %XX escapes decoded, the
 // prefix dropped and "/" turned into "\". Other paths are returned unchanged.
 std::wstring FileUrlToPath(const std::wstring& path);
+// A local path as a "file:///" address that FileUrlToPath turns back into
+// the same path: "%" is escaped as "%25" and "\" becomes "/".
+std::wstring PathToFileUrl(const std::wstring& path);
 bool StartsWithFileUrl(const std::wstring& path);
