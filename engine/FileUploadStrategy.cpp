@@ -118,9 +118,9 @@ HRESULT CFileUploadStrategy::SetItems(const VARIANT& items)
     if (proceed && rejected < GetItemCount()) {
         for (size_t i = items_.size(); i-- > 0;)
             if (IsRejected(items_[i])) items_.erase(items_.begin() + static_cast<ptrdiff_t>(i));
-        return 0;
+        return S_OK;
     }
-    return 1;
+    return S_FALSE;  // the upload is dropped
 }
 
 HRESULT CFileUploadStrategy::PrepareItem()
@@ -187,12 +187,17 @@ HRESULT CFileUploadStrategy::AddUploadFile(const std::wstring& path, CMultipartF
 
 std::string CFileUploadStrategy::ConvertedFileName(const CUploadItem& item, const std::wstring& converted) const
 {
+    // Only the file's own name goes to the service, never the folders above it.
     std::wstring local = item.LocalPath();
     size_t slash = local.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) local.erase(0, slash + 1);
     size_t dot = local.rfind(L'.');
-    if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) local.erase(dot);
+    if (dot != std::wstring::npos) local.erase(dot);
+    size_t convertedSlash = converted.find_last_of(L"\\/");
     size_t convertedDot = converted.rfind(L'.');
-    std::wstring extension = convertedDot == std::wstring::npos ? std::wstring() : converted.substr(convertedDot + 1);
+    std::wstring extension;
+    if (convertedDot != std::wstring::npos && (convertedSlash == std::wstring::npos || convertedDot > convertedSlash))
+        extension = converted.substr(convertedDot + 1);
     return Narrow(local + L"." + extension);
 }
 
@@ -216,9 +221,10 @@ HRESULT CFileUploadStrategy::AddResampledFile(CMultipartFormData& form)
     int result = ResizeToFile(local, width, height, TemporaryBasePath(local), GUID_NULL, output);
     if (result < 0) {
         Ask(IDS_ERROR_INVALID_FILE, local, IDS_CAPTION_PROCESSING_ERROR, MB_ICONERROR, nullptr);
-        return result;
+        return E_FAIL;
     }
     if (result == kResizeWritten) {
+        AdoptTemporaryFile(output);
         item.convertedPath = output;
         return AddUploadFile(output, form, ConvertedFileName(item, output));
     }
@@ -231,13 +237,15 @@ HRESULT CFileUploadStrategy::AddThumbnail(CMultipartFormData& form)
     CUploadItem& item = GetCurrentItem();
     if (!item.thumbnailFile.empty()) return AddFilePart("thumbupload", item.thumbnailFile, form, std::string());
     std::wstring source = item.IsVideo() ? FileUrlToPath(item.thumbnailSource) : item.LocalPath();
-    if (source.empty() || !IsKnownImage(source)) return 1;
+    if (source.empty() || !IsKnownImage(source)) return S_FALSE;  // no thumbnail
     std::wstring output;
     int result = ResizeToFile(source, 150, 150, TemporaryBasePath(source), kImageFormatJpeg, output);
     if (result < 0) {
         Ask(IDS_ERROR_INVALID_FILE, source, IDS_CAPTION_PROCESSING_ERROR, MB_ICONERROR, nullptr);
-        return result;
+        return E_FAIL;
     }
+    // A source that already fits is its own thumbnail and stays the user's.
+    if (result == kResizeWritten) AdoptTemporaryFile(output);
     item.thumbnailFile = output;
     return AddFilePart("thumbupload", output, form, std::string());
 }
@@ -293,7 +301,9 @@ int CFileUploadStrategy::UploadError()
         Log().Write("File upload error", GetCurrentItem().Path().c_str());
         switch (AskRetry()) {
         case IDYES:
-            return UploadItem() == S_OK ? 0 : 1;
+            // A retry that cannot be posted fails this item only.
+            if (SUCCEEDED(UploadItem())) return 0;
+            break;
         case IDNO:
             OnItemFailed();
             break;
@@ -306,7 +316,7 @@ int CFileUploadStrategy::UploadError()
         return 1;
     } catch (...) {
         Log().Format("EXCEPTION on UploadError %s", LogAddress(this).c_str());
-        return E_FAIL;
+        return 1;
     }
 }
 

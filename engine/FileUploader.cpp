@@ -4,6 +4,7 @@
 #include <mshtml.h>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 
 #include "common/HResult.h"
@@ -329,10 +330,6 @@ try {
 
     action_ = asSlideshow;
     EnsureDestination();
-    // The slideshow sends plain addresses to the service to fetch; files chosen
-    // on disk go as "file:///" addresses, which it uploads itself.
-    for (std::wstring& file : choice.files)
-        if (file.find(L"://") == std::wstring::npos) file = L"file:///" + file;
     Variant items, size, publicFlag, noTags;
     PutPaths(items.Out(), choice.files);
     PutText(size.Out(), choice.sizeText);
@@ -448,8 +445,8 @@ HRESULT CFileUploader::InitializeAndHandOver(const VARIANT& items, const VARIANT
     thread->SetCallerWindow(callerWindow_);
     thread->SetCaller(caller_.Get());
     thread->SetToolbar(toolbar_.Get());
-    if (restartTarget) thread->SetTarget(new CRestartImageTarget);
-    thread->SetStrategy(pending_.release());
+    if (restartTarget) thread->SetTarget(std::make_unique<CRestartImageTarget>());
+    thread->SetStrategy(std::move(pending_));
     // Start owns the thread object from here on, on success and on failure.
     return thread.release()->Start();
 }

@@ -146,6 +146,12 @@ CIEImageUploader::~CIEImageUploader()
     destination_.Reset();
     progressScript_.Reset();
     toolbar_.Reset();
+    ReleaseOwned();
+    // The Internet handles close as members: request, connection, root.
+}
+
+void CIEImageUploader::ReleaseOwned()
+{
     DeleteProgress();
     try {
         strategy_.reset();
@@ -163,7 +169,6 @@ CIEImageUploader::~CIEImageUploader()
     } catch (...) {
         log_.Format("EXCEPTION on release HWND %s", LogAddress(this).c_str());
     }
-    // The Internet handles close as members: request, connection, root.
 }
 
 void CIEImageUploader::DeleteProgress()
@@ -198,9 +203,13 @@ try {
     strategy_->SetUploader(this);
     ImageTarget* chain = BuildTargetChain(toolbar_.Get(), destination_.Get());
     if (extraTarget_) chain = new CCompositeImageTarget(extraTarget_.release(), chain);
-    strategy_->SetTarget(chain);
+    strategy_->SetTarget(std::unique_ptr<ImageTarget>(chain));
     if (progress_) progress_->Show(true);
-    return strategy_->UploadNextItem();
+    const HRESULT hr = strategy_->UploadNextItem();
+    // Nothing was left to send, yet some items are done without a request
+    // (pictures already on the service): their completion step runs here.
+    if (FAILED(hr) && !canceled_ && strategy_->UploadedCount() > 0) strategy_->UploadComplete();
+    return hr;
 }
 COM_CATCH_RETURN(log_, "Upload")
 
@@ -314,8 +323,12 @@ COM_CATCH_RETURN(log_, "target")
 HRESULT CIEImageUploader::Upload(const wchar_t* url, CMultipartFormData& request)
 {
     if (canceled_) return E_FAIL;
+    if (!MayStartRequest(state_)) {
+        // The request under way keeps its state and its completions.
+        LogError("Invalid state " + std::to_string(static_cast<int>(state_)));
+        return E_FAIL;
+    }
     try {
-        if (!MayStartRequest(state_)) Fail("Invalid state %i", static_cast<int>(state_));
         Initialize();
         if (!SplitUploadUrl(url, address_)) throw StepError("Invalid URL" + Narrow(url ? url : L""));
         // The announced total is a 32-bit count: a larger body cannot be sent.
@@ -663,6 +676,7 @@ void CIEImageUploader::Complete()
         if (state_ == UploaderState::Completed) return;
         state_ = UploaderState::Completed;
         CloseHandles();
+        ReleaseBody();
         if (canceled_) {
             log_.Write("Upload was canceled");
             if (progress_) progress_->Show(false);
@@ -681,6 +695,7 @@ void CIEImageUploader::OnError()
     try {
         state_ = UploaderState::Failed;
         CloseHandles();
+        ReleaseBody();
         // The strategy decides whether to go on (a retry, the next item).
         if (!canceled_ && strategy_ && strategy_->UploadError() == 0) return;
         log_.Write("Upload stopped");
@@ -689,6 +704,16 @@ void CIEImageUploader::OnError()
     } catch (...) {
         log_.Write("Exception in OnError()");
     }
+}
+
+void CIEImageUploader::ReleaseBody()
+{
+    // A retry builds a new request, so the files of this one are closed now:
+    // the strategy may delete its copies, and the user's files are not held
+    // open while a question waits for an answer.
+    body_ = CMultipartFormData(std::string());
+    bodySize_ = 0;
+    bytesSent_ = 0;
 }
 
 void CIEImageUploader::CloseHandles()

@@ -173,7 +173,12 @@ private:
     void Complete();
     void OnError();
     void CloseHandles();
+    // Drops the finished request's body and the files it holds open.
+    void ReleaseBody();
     void DeleteProgress();
+    // Deletes what the uploader owns (display, strategy, extra target) and lets
+    // go of the caller window; every failure is logged, none escapes.
+    void ReleaseOwned();
     void ReplaceProgress(IProgress* progress);
 
     LogWriter log_;

@@ -6,17 +6,20 @@
 
 namespace {
 
+// Decimal digits, one 'x' or 'X', decimal digits; each side has a nonzero
+// digit, so that "x240" or "0x0" (a box nothing fits in) is no size.
 bool IsSizeBody(const std::wstring& text)
 {
-    size_t separators = 0;
-    for (wchar_t c : text) {
-        if (c == L'x' || c == L'X') {
-            ++separators;
-        } else if (c < L'0' || c > L'9') {
-            return false;
-        }
+    const size_t x = text.find_first_of(L"xX");
+    if (x == std::wstring::npos) return false;
+    bool nonzero[2] = {false, false};
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (i == x) continue;
+        const wchar_t c = text[i];
+        if (c < L'0' || c > L'9') return false;
+        if (c != L'0') nonzero[i > x ? 1 : 0] = true;
     }
-    return separators == 1 && text.back() != L'x' && text.back() != L'X';
+    return nonzero[0] && nonzero[1];
 }
 
 int ReadNumber(const std::wstring& text, size_t begin, size_t end)

@@ -6,16 +6,16 @@
 #include <string>
 
 // Cuts a chosen size text at its first " (" and keeps the rest when it is a
-// size (decimal digits with exactly one 'x' or 'X' that is not the last
-// character); anything else, the empty text included, becomes "resample".
+// size (decimal digits with exactly one 'x' or 'X' and a nonzero number on
+// each side); anything else, the empty text included, becomes "resample".
 std::wstring NormalizeSizeText(const std::wstring& text);
 
 // True for "resample" in any case: the service, not this machine, resizes.
 bool IsResampleSize(const std::wstring& text);
 
 // Reads a normalised size text into width and height (the numbers before and
-// after the 'x'; an empty side reads as 0, large numbers saturate). False when
-// the text is not a size; width and height are then 0.
+// after the 'x'; large numbers saturate). False when the text is not a size;
+// width and height are then 0.
 bool ParseSizeText(const std::wstring& text, int& width, int& height);
 
 struct PictureSize {

@@ -7,8 +7,6 @@
 #include "VellumpostToolbar_h.h"
 #include "common/LogWriter.h"
 #include "engine/IEImageUploader.h"
-#include "engine/ImageTarget.h"
-#include "engine/UploadStrategy.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -53,19 +51,17 @@ void ReleaseStream(ComPtr<IStream>& stream)
 
 }  // namespace
 
-CImageUploadThead::~CImageUploadThead()
+CImageUploadThead::~CImageUploadThead() { ReleaseAll(); }
+
+void CImageUploadThead::ReleaseAll()
 {
-    Log().Format("Destroying uploader thread instance %s", LogAddress(this).c_str());
     try {
-        delete strategy_;
+        Log().Format("Destroying uploader thread instance %s", LogAddress(this).c_str());
     } catch (...) {
-        Log().Format("EXCEPTION on delete strategy %s", LogAddress(strategy_).c_str());
+        // A line that cannot be written is no reason to leave the rest behind.
     }
-    try {
-        delete target_;
-    } catch (...) {
-        Log().Format("EXCEPTION on delete image target %s", LogAddress(target_).c_str());
-    }
+    DeleteStrategy();
+    DeleteTarget();
     try {
         ReleaseStream(destinationStream_);
     } catch (...) {
@@ -75,6 +71,24 @@ CImageUploadThead::~CImageUploadThead()
     ReleaseStream(toolbarStream_);
     ReleaseStream(callerStream_);
     uploader_.Reset();
+}
+
+void CImageUploadThead::DeleteStrategy()
+{
+    try {
+        strategy_.reset();
+    } catch (...) {
+        Log().Format("EXCEPTION on delete strategy %s", LogAddress(this).c_str());
+    }
+}
+
+void CImageUploadThead::DeleteTarget()
+{
+    try {
+        target_.reset();
+    } catch (...) {
+        Log().Format("EXCEPTION on delete image target %s", LogAddress(this).c_str());
+    }
 }
 
 HRESULT CImageUploadThead::SetCaller(IDispatch* caller)
@@ -121,28 +135,16 @@ HRESULT CImageUploadThead::SetToolbar(IStockBar* toolbar)
     return toolbarStream_ ? S_OK : E_FAIL;
 }
 
-void CImageUploadThead::SetStrategy(CUploadStrategy* strategy)
+void CImageUploadThead::SetStrategy(std::unique_ptr<CUploadStrategy> strategy)
 {
-    if (strategy_ != strategy) {
-        try {
-            delete strategy_;
-        } catch (...) {
-            Log().Format("EXCEPTION on delete strategy %s", LogAddress(strategy_).c_str());
-        }
-    }
-    strategy_ = strategy;
+    DeleteStrategy();
+    strategy_ = std::move(strategy);
 }
 
-void CImageUploadThead::SetTarget(ImageTarget* target)
+void CImageUploadThead::SetTarget(std::unique_ptr<ImageTarget> target)
 {
-    if (target_ != target) {
-        try {
-            delete target_;
-        } catch (...) {
-            Log().Format("EXCEPTION on delete image target %s", LogAddress(target_).c_str());
-        }
-    }
-    target_ = target;
+    DeleteTarget();
+    target_ = std::move(target);
 }
 
 HRESULT CImageUploadThead::Start()
@@ -184,8 +186,11 @@ HRESULT CImageUploadThead::SetUpUploader()
                                                      reinterpret_cast<void**>(caller.GetAddressOf()))))
             uploader_->put_caller(caller.Get());
     }
-    if (strategy_ && SUCCEEDED(uploader_->put_strategy(reinterpret_cast<LONG_PTR>(strategy_)))) strategy_ = nullptr;
-    if (target_ && SUCCEEDED(uploader_->put_target(reinterpret_cast<LONG_PTR>(target_)))) target_ = nullptr;
+    // The uploader takes each over only when it says so; until then this object owns it.
+    if (strategy_ && SUCCEEDED(uploader_->put_strategy(reinterpret_cast<LONG_PTR>(strategy_.get()))))
+        static_cast<void>(strategy_.release());
+    if (target_ && SUCCEEDED(uploader_->put_target(reinterpret_cast<LONG_PTR>(target_.get()))))
+        static_cast<void>(target_.release());
     return uploader_->Upload();
 }
 

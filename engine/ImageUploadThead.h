@@ -10,13 +10,15 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <memory>
+
 #include "common/Runnable.h"
+#include "engine/ImageTarget.h"
+#include "engine/UploadStrategy.h"
 
 struct IIEImageUploader;
 struct IStockBar;
 struct IHTMLDocument2;
-class CUploadStrategy;
-class ImageTarget;
 
 class CImageUploadThead : public Runnable {
 public:
@@ -32,8 +34,8 @@ public:
     HRESULT SetProgressDocument(IUnknown* document);
     HRESULT SetToolbar(IStockBar* toolbar);
     // Ownership passes to this object (a previous one is deleted).
-    void SetStrategy(CUploadStrategy* strategy);
-    void SetTarget(ImageTarget* target);
+    void SetStrategy(std::unique_ptr<CUploadStrategy> strategy);
+    void SetTarget(std::unique_ptr<ImageTarget> target);
 
     // Starts the thread; on failure this object is deleted and E_FAIL returned.
     // On success the object belongs to the thread: the caller must not touch it.
@@ -45,6 +47,11 @@ public:
 
 private:
     HRESULT SetUpUploader();
+    // Deletes what this object still owns and releases the marshalled
+    // streams and the uploader; failures are logged, none escapes.
+    void ReleaseAll();
+    void DeleteStrategy();
+    void DeleteTarget();
 
     HWND callerWindow_ = nullptr;
     Microsoft::WRL::ComPtr<IStream> callerStream_;
@@ -52,7 +59,7 @@ private:
     Microsoft::WRL::ComPtr<IStream> destinationStream_;
     Microsoft::WRL::ComPtr<IStream> progressStream_;
     Microsoft::WRL::ComPtr<IStream> toolbarStream_;
-    ImageTarget* target_ = nullptr;
-    CUploadStrategy* strategy_ = nullptr;
+    std::unique_ptr<ImageTarget> target_;
+    std::unique_ptr<CUploadStrategy> strategy_;
     Microsoft::WRL::ComPtr<IIEImageUploader> uploader_;
 };

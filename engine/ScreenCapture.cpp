@@ -3,10 +3,13 @@
 
 #include "engine/ImageConverter.h"
 #include "engine/TemporaryBasePath.h"
+#include "engine/TemporaryFiles.h"
 
 bool CaptureScreenShot(HWND window, std::wstring& saved)
 {
     saved.clear();
     if (!window) window = GetDesktopWindow();
-    return SaveWindowImage(window, TemporaryBasePath(L"/scr"), &saved) && !saved.empty();
+    if (!SaveWindowImage(window, TemporaryBasePath(L"/scr"), &saved) || saved.empty()) return false;
+    AdoptTemporaryFile(saved);  // the capture goes once its upload is over
+    return true;
 }

@@ -72,14 +72,15 @@ void CSlideShowStrategy::AddHostedResult(const CUploadItem& item)
 HRESULT CSlideShowStrategy::SetItems(const VARIANT& items)
 {
     HRESULT hr = CTransloadStrategy::SetItems(items);
-    if (hr != 0) return hr;
-    for (const auto& item : items_)
-        if (!IsHosted(item)) return 0;
-    // Nothing to send: the slideshow is made of the addresses themselves.
-    Log().Write("Every item is already hosted");
-    for (const auto& item : items_) AddHostedResult(item);
-    UploadComplete();
-    return 1;
+    if (hr != S_OK) return hr;
+    // The service fetches web addresses; a file chosen on disk goes as a
+    // "file:///" address, which is uploaded from here.
+    for (auto& item : items_)
+        if (!item.Path().empty() && item.Path().find(L"://") == std::wstring::npos)
+            item.SetPath(PathToFileUrl(item.Path()));
+    // Pictures already on the service are not sent again: UploadNextItem
+    // skips them and they become results there, on the upload thread.
+    return S_OK;
 }
 
 void CSlideShowStrategy::OnItemFailed()

@@ -25,8 +25,8 @@ public:
     void OnItemFailed() override;
     // Adds "effect" and "background" (strings only).
     HRESULT SetOption(const wchar_t* name, const VARIANT& value) override;
-    // 1 when every item is already hosted: nothing is uploaded and the
-    // completion step has run.
+    // Local paths become "file:///" addresses; hosted addresses stay and are
+    // skipped when the items are sent.
     HRESULT SetItems(const VARIANT& items) override;
     HRESULT PrepareRequest(CMultipartFormData& form) override;
     HRESULT SetOptSize(const VARIANT& value) override;

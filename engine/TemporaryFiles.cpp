@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include <set>
 #include <vector>
 
+#include "common/Locks.h"
 #include "common/LogWriter.h"
 #include "engine/UploadItem.h"
 
@@ -23,6 +25,28 @@ std::wstring Canonical(const std::wstring& path)
     for (auto& c : full)
         if (c == L'/') c = L'\\';
     return full;
+}
+
+// The files the product wrote and has not deleted yet, as lower-cased
+// canonical paths; shared by every upload thread of the process.
+struct AdoptedFiles {
+    CriticalSection lock;
+    std::set<std::wstring> paths;
+};
+
+AdoptedFiles& Adopted()
+{
+    static AdoptedFiles adopted;
+    return adopted;
+}
+
+// The key a file is recorded under; empty when path is not a temporary file.
+std::wstring AdoptionKey(const std::wstring& path)
+{
+    if (path.empty() || !IsInsideFolder(path, UserTempFolder())) return std::wstring();
+    std::wstring key = Canonical(FileUrlToPath(path));
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    return key;
 }
 
 }  // namespace
@@ -47,9 +71,25 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder)
     return file[root.size()] == L'\\' || root.back() == L'\\';
 }
 
+bool AdoptTemporaryFile(const std::wstring& path)
+{
+    const std::wstring key = AdoptionKey(path);
+    if (key.empty()) return false;
+    AdoptedFiles& adopted = Adopted();
+    ScopedLock hold(adopted.lock);
+    adopted.paths.insert(key);
+    return true;
+}
+
 bool RemoveTemporaryFile(const std::wstring& path)
 {
-    if (path.empty() || !IsInsideFolder(path, UserTempFolder())) return false;
+    const std::wstring key = AdoptionKey(path);
+    if (key.empty()) return false;
+    {
+        AdoptedFiles& adopted = Adopted();
+        ScopedLock hold(adopted.lock);
+        if (adopted.paths.erase(key) == 0) return false;
+    }
     std::wstring local = FileUrlToPath(path);
     static const LogWriter log("CFileUploadStrategy");
     log.Write("Removing temp file: ", local.c_str());

@@ -120,3 +120,15 @@ std::wstring FileUrlToPath(const std::wstring& path)
     // The type checks judge the address; the file opened must be of the same kind.
     return SameFileKind(path, local) ? local : std::wstring();
 }
+
+std::wstring PathToFileUrl(const std::wstring& path)
+{
+    std::wstring url = L"file:///";
+    for (wchar_t c : path) {
+        if (c == L'%')
+            url += L"%25";
+        else
+            url += c == L'\\' ? L'/' : c;
+    }
+    return url;
+}

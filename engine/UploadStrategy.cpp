@@ -1,9 +1,11 @@
 // The strategy base: item list, upload loop, common form fields (see the header).
 #include "engine/UploadStrategy.h"
 
+#include "common/Bstr.h"
 #include "common/LogWriter.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
+#include "common/Variant.h"
 #include "common/VersionStrings.h"
 #include "engine/ActionStatistics.h"
 #include "engine/ImageSize.h"
@@ -39,12 +41,10 @@ std::optional<std::wstring> VariantText(const VARIANT& element)
         if (!V_BSTR(&element)) return std::nullopt;
         return std::wstring(V_BSTR(&element), SysStringLen(V_BSTR(&element)));
     }
-    VARIANT text;
-    VariantInit(&text);
-    if (FAILED(VariantChangeType(&text, const_cast<VARIANT*>(&element), 0, VT_BSTR))) return std::nullopt;
-    std::wstring out = V_BSTR(&text) ? std::wstring(V_BSTR(&text), SysStringLen(V_BSTR(&text))) : std::wstring();
-    VariantClear(&text);
-    return out;
+    Variant text;
+    if (FAILED(VariantChangeType(text.Get(), const_cast<VARIANT*>(&element), 0, VT_BSTR))) return std::nullopt;
+    BSTR converted = V_BSTR(text.Get());
+    return converted ? std::wstring(converted, SysStringLen(converted)) : std::wstring();
 }
 
 }  // namespace
@@ -70,22 +70,19 @@ bool VariantTexts(const VARIANT& value, std::vector<std::optional<std::wstring>>
     for (LONG i = 0; i < count; ++i) {
         LONG index = lower + i;
         if (vt == (VT_ARRAY | VT_BSTR)) {
-            BSTR element = nullptr;
-            if (FAILED(SafeArrayGetElement(array, &index, &element)) || !element) {
+            Bstr element;
+            if (FAILED(SafeArrayGetElement(array, &index, element.Out())) || !element.Get()) {
                 texts.emplace_back(std::nullopt);
                 continue;
             }
-            texts.emplace_back(std::wstring(element, SysStringLen(element)));
-            SysFreeString(element);
+            texts.emplace_back(std::wstring(element.Get(), element.Length()));
         } else {
-            VARIANT element;
-            VariantInit(&element);
-            if (FAILED(SafeArrayGetElement(array, &index, &element))) {
+            Variant element;
+            if (FAILED(SafeArrayGetElement(array, &index, element.Out()))) {
                 texts.emplace_back(std::nullopt);
                 continue;
             }
-            texts.push_back(VariantText(element));
-            VariantClear(&element);
+            texts.push_back(VariantText(*element.Get()));
         }
     }
     return true;
@@ -96,20 +93,21 @@ CUploadStrategy::CUploadStrategy() : target_(new CEmptyImageTarget)
     Log().Format("UploadStrategy has been created %s", LogAddress(this).c_str());
 }
 
-CUploadStrategy::~CUploadStrategy()
+CUploadStrategy::~CUploadStrategy() { ReleaseTarget(); }
+
+void CUploadStrategy::ReleaseTarget()
 {
-    Log().Format("Destroying %s", LogAddress(this).c_str());
     try {
+        Log().Format("Destroying %s", LogAddress(this).c_str());
         target_.reset();
     } catch (...) {
-        Log().Format("EXCEPTION on destroying upload strategy %s",
-                     LogAddress(this).c_str());
+        Log().Format("EXCEPTION on destroying upload strategy %s", LogAddress(this).c_str());
     }
 }
 
-void CUploadStrategy::SetTarget(ImageTarget* target)
+void CUploadStrategy::SetTarget(std::unique_ptr<ImageTarget> target)
 {
-    target_.reset(target ? target : new CEmptyImageTarget);
+    target_ = target ? std::move(target) : std::make_unique<CEmptyImageTarget>();
 }
 
 CUploadItem& CUploadStrategy::GetItem(int index)
@@ -213,10 +211,9 @@ HRESULT CUploadStrategy::SetOption(const wchar_t* name, const VARIANT& value)
 {
     if (!name) return 0;
     if (lstrcmpW(name, L"statistics") == 0 && V_VT(&value) != VT_EMPTY) {
-        VARIANT number;
-        VariantInit(&number);
-        if (SUCCEEDED(VariantChangeType(&number, const_cast<VARIANT*>(&value), 0, VT_I4)))
-            statistics_ = V_I4(&number);
+        Variant number;
+        if (SUCCEEDED(VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
+            statistics_ = V_I4(number.Get());
     } else if (lstrcmpW(name, L"cookie") == 0 && V_VT(&value) == VT_BSTR) {
         cookie_ = V_BSTR(&value) ? Narrow(V_BSTR(&value)) : std::string();
     }
@@ -292,13 +289,13 @@ HRESULT CUploadStrategy::SetPublic(const VARIANT& value)
     if (!ArrayBounds(V_ARRAY(&value), lower, count)) return 0;
     for (LONG i = 0; i < count && i < static_cast<LONG>(items_.size()); ++i) {
         LONG index = lower + i;
-        VARIANT element;
-        VariantInit(&element);
-        if (FAILED(SafeArrayGetElement(V_ARRAY(&value), &index, &element))) continue;
-        // An entry that is not a Boolean makes its item public.
+        Variant element;
+        if (FAILED(SafeArrayGetElement(V_ARRAY(&value), &index, element.Out()))) continue;
+        // An empty entry keeps the item's default; any other entry that is
+        // not a Boolean makes its item public.
+        if (element.Type() == VT_EMPTY || element.Type() == VT_NULL) continue;
         items_[static_cast<size_t>(i)].isPublic =
-            V_VT(&element) != VT_BOOL || V_BOOL(&element) == VARIANT_TRUE;
-        VariantClear(&element);
+            element.Type() != VT_BOOL || V_BOOL(element.Get()) == VARIANT_TRUE;
     }
     return 0;
 }

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/ImageTarget.h"
 #include "engine/UploadItem.h"
 
 class CMultipartFormData;
-class ImageTarget;
 class ImageUploader;
 
 // Raised for an item index outside the list; the entry points catch it.
@@ -68,7 +68,7 @@ public:
     void SetUploader(ImageUploader* uploader) { uploader_ = uploader; }
     ImageUploader* Uploader() const { return uploader_; }
     // Takes ownership; null installs a target that does nothing.
-    void SetTarget(ImageTarget* target);
+    void SetTarget(std::unique_ptr<ImageTarget> target);
     ImageTarget& Target() { return *target_; }
 
     int CurrentIndex() const { return currentIndex_; }
@@ -77,6 +77,9 @@ public:
     const std::string& Cookie() const { return cookie_; }
 
 protected:
+    // Deletes the target; a failure is logged, never thrown.
+    void ReleaseTarget();
+
     ImageUploader* uploader_ = nullptr;
     std::unique_ptr<ImageTarget> target_;
     int currentIndex_ = -1;

@@ -6,6 +6,8 @@
 
 #include <gdiplus.h>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "common/RegKey.h"
@@ -71,8 +73,9 @@ protected:
     void SetUp() override
     {
         strategy_.SetUploader(&uploader_);
-        target_ = new RecordingTarget(&events_);
-        strategy_.SetTarget(target_);
+        auto target = std::make_unique<RecordingTarget>(&events_);
+        target_ = target.get();
+        strategy_.SetTarget(std::move(target));
     }
     void TearDown() override { CFileUploadStrategy::SetRejectedFilesPrompt(nullptr); }
 
@@ -145,8 +148,8 @@ TEST_F(FileUploadStrategyTest, LargePictureIsResizedLocallyAndItsCopiesRemovedAf
     EXPECT_EQ(75, thumb.height);
 
     const std::string& body = uploader_.requests.at(0).body;
-    std::string expectedName = "filename=\"" + std::string(path.begin(), path.end() - 4) + ".jpg\"";
-    EXPECT_NE(std::string::npos, body.find(expectedName)) << "the copy is sent under the item's own name";
+    EXPECT_NE(std::string::npos, body.find("filename=\"big photo.jpg\""))
+        << "the copy is sent under the item's own name, without its folders";
     EXPECT_EQ(std::string::npos, body.find("optsize")) << "resized here, so the service is not asked to";
 
     std::wstring convertedPath = item.convertedPath, thumbPath = item.thumbnailFile;
@@ -160,12 +163,20 @@ TEST_F(FileUploadStrategyTest, ResampleAsksTheServiceToResize)
 {
     std::wstring path = folder_.File(L"p.png");
     vptest::MakePicture(path, 800, 600, Gdiplus::ImageFormatPNG);
-    Start(strategy_, {path}, L"Optimize without resizing");
-    ASSERT_EQ(S_OK, strategy_.UploadNextItem());
-    const std::string& body = uploader_.requests.at(0).body;
-    EXPECT_EQ("1", FormField(body, "optimage"));
-    EXPECT_EQ("resample", FormField(body, "optsize"));
-    EXPECT_TRUE(strategy_.GetItem(0).convertedPath.empty());
+    // A size with an empty or zero side is no box to resize into.
+    for (const wchar_t* size : {L"Optimize without resizing", L"x240", L"0x0 (none)"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(size)));
+        uploader_.requests.clear();
+        CFileUploadStrategy strategy;
+        strategy.SetUploader(&uploader_);
+        Start(strategy, {path}, size);
+        ASSERT_EQ(S_OK, strategy.UploadNextItem());
+        const std::string& body = uploader_.requests.at(0).body;
+        EXPECT_EQ("1", FormField(body, "optimage"));
+        EXPECT_EQ("resample", FormField(body, "optsize"));
+        EXPECT_TRUE(strategy.GetItem(0).convertedPath.empty());
+    }
+    EXPECT_TRUE(uploader_.progress.questions.empty()) << "no item is taken for an invalid file";
 }
 
 TEST_F(FileUploadStrategyTest, ImplicitRetriesThenTheQuestion)
@@ -378,8 +389,21 @@ TEST(TemporaryFilesTest, OnlyFilesInsideTheTemporaryFolderCount)
     std::wstring victim = outside + L"\\keep.jpg";
     HANDLE h = CreateFileW(victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     CloseHandle(h);
+    EXPECT_FALSE(AdoptTemporaryFile(victim));
     EXPECT_FALSE(RemoveTemporaryFile(victim));
     EXPECT_TRUE(vptest::FileExists(victim));
+
+    // Inside the folder only what the product adopted goes, and only once.
+    vptest::TempFolder inside;
+    std::wstring users = inside.Write(L"users.jpg", "mine");
+    std::wstring made = inside.Write(L"made.jpg", "copy");
+    EXPECT_TRUE(AdoptTemporaryFile(made));
+    EXPECT_FALSE(RemoveTemporaryFile(users));
+    EXPECT_TRUE(vptest::FileExists(users));
+    EXPECT_TRUE(RemoveTemporaryFile(made));
+    EXPECT_FALSE(vptest::FileExists(made));
+    inside.Write(L"made.jpg", "a later file of the same name");
+    EXPECT_FALSE(RemoveTemporaryFile(made)) << "an adoption covers one file";
     DeleteFileW(victim.c_str());
     RemoveDirectoryW(outside.c_str());
 }
@@ -401,8 +425,9 @@ TEST(FileUploadPostDataTest, HtmlFormListsEveryResultInOrder)
     vptest::FakeImageUploader uploader;
     CFileUploadStrategy strategy;
     strategy.SetUploader(&uploader);
-    auto* target = new FormTarget;
-    strategy.SetTarget(target);
+    auto form = std::make_unique<FormTarget>();
+    FormTarget* target = form.get();
+    strategy.SetTarget(std::move(form));
     VARIANT items = PathArray({folder.Write(L"a.swf", "x"), folder.Write(L"b.swf", "y")});
     ASSERT_EQ(0, strategy.SetItems(items));
     VariantClear(&items);

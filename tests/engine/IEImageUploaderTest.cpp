@@ -350,22 +350,29 @@ TEST_F(IEImageUploaderTest, SecondResponseDoneIsIgnored)
 
 // --- refused requests ---------------------------------------------------------------
 
-TEST_F(IEImageUploaderTest, UploadWhileARequestIsInFlightFails)
+TEST_F(IEImageUploaderTest, UploadWhileARequestIsInFlightIsRefusedAndTheRequestGoesOn)
 {
     TurnLogOn();
     vptest::LoopbackServer server;
     server.AddResponse(vptest::LoopbackServer::Response(200, kAnswer));
     vptest::RunInApartment([&] {
         vptest::FakeProgress* progress = nullptr;
-        ComPtr<TestUploader> uploader = MakeUploader(new TestStrategy(server.Url(L"/upload_api.php"), 500), progress);
+        auto* strategy = new TestStrategy(server.Url(L"/upload_api.php"), 500);
+        ComPtr<TestUploader> uploader = MakeUploader(strategy, progress);
         ASSERT_EQ(S_OK, uploader->Upload());
         const UploaderState busy = uploader->State();
         ASSERT_FALSE(MayStartRequest(busy));
         CMultipartFormData second;
         EXPECT_EQ(E_FAIL, uploader->Upload(server.Url(L"/upload_api.php").c_str(), second));
-        EXPECT_EQ(UploaderState::Failed, uploader->State());
+        EXPECT_EQ(busy, uploader->State()) << "the running request keeps its state";
         EXPECT_TRUE(Logged(NewLog(), "Invalid state " + std::to_string(static_cast<int>(busy)))) << NewLog();
+        // ...and its completion still reaches the strategy.
+        ASSERT_TRUE(vptest::PumpUntilFinished(kTimeoutMs));
+        EXPECT_EQ(1u, strategy->responses.size());
+        EXPECT_EQ(0, strategy->errors);
+        EXPECT_EQ(UploaderState::Completed, uploader->State());
     });
+    EXPECT_EQ(1u, server.Requests().size());
 }
 
 TEST_F(IEImageUploaderTest, UploadAfterCancelFailsAtOnce)

@@ -32,7 +32,11 @@ TEST(ImageSize, NormalizeSizeTextKeepsOnlyValidSizes)
         {L"320 x 240", L"resample"},
         {L"320x240(small)", L"resample"},
         {L"-320x240", L"resample"},
-        {L"x240", L"x240"},  // digits around one 'x' that is not last: kept as the rule says
+        {L"x240", L"resample"},  // a side without a number, or a zero side, is a box nothing fits in
+        {L"0x0", L"resample"},
+        {L"640x0", L"resample"},
+        {L"000x240", L"resample"},
+        {L"0640x480", L"0640x480"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.normalised, NormalizeSizeText(c.text)) << "text: " << testing::PrintToString(std::wstring(c.text));
 }

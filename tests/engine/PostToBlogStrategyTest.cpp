@@ -52,7 +52,7 @@ TEST_F(PostToBlogStrategyTest, PostedPictureOpensTheBlogPageOfItsShortLink)
     std::vector<std::wstring> urls;
     CPostToBlogStrategy strategy;
     strategy.SetUploader(&uploader);
-    strategy.SetTarget(new NavigationTarget(&urls));
+    strategy.SetTarget(std::make_unique<NavigationTarget>(&urls));
     VARIANT items = vptest::PathArray({L"http://example.org/a.jpg"});
     VARIANT empty;
     VariantInit(&empty);
@@ -71,7 +71,7 @@ TEST_F(PostToBlogStrategyTest, FailedPictureOpensNothing)
     std::vector<std::wstring> urls;
     CPostToBlogStrategy strategy;
     strategy.SetUploader(&uploader);
-    strategy.SetTarget(new NavigationTarget(&urls));
+    strategy.SetTarget(std::make_unique<NavigationTarget>(&urls));
     Variant item(L"http://example.org/gone.jpg");
     ASSERT_EQ(0, strategy.SetItems(*item.Get()));
     ASSERT_EQ(S_OK, strategy.UploadNextItem());

@@ -290,7 +290,7 @@ TEST_F(QueueStrategyTest, ItemsQueuedBehindARunningPassKeepTheirPermissionAndRea
 
     std::vector<size_t> completions;
     CQueueStrategy pass;
-    pass.SetTarget(new RecordingTarget(&completions));
+    pass.SetTarget(std::make_unique<RecordingTarget>(&completions));
     ASSERT_EQ(0, pass.Initialize(empty_, empty_, empty_, empty_));
     ASSERT_EQ(3, pass.GetItemCount());
     std::set<std::wstring> paths;
@@ -397,6 +397,9 @@ TEST_F(QueueStrategyTest, CancelAnswers)
     for (const Case& c : cases) {
         std::wstring tempItem = inTemp.Write(L"copy.swf", "temporary copy");
         std::wstring converted = inTemp.Write(L"converted.jpg", "resized");
+        // Copies the product made itself; only such files are ever deleted.
+        AdoptTemporaryFile(tempItem);
+        AdoptTemporaryFile(converted);
         TestQueueStrategy strategy;
         std::vector<HWND> owners;
         strategy.SetCancelQuestion([&](HWND owner) {

@@ -5,6 +5,8 @@
 
 #include <set>
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
 #include "common/RegKey.h"
@@ -240,19 +242,25 @@ TEST_F(UploadStrategyTest, ASingleStringIsAOneItemUploadAndEveryOptionAppliesToI
 
 TEST_F(UploadStrategyTest, ShortOptionArraysLeaveDefaultsAndLongOnesAreCut)
 {
-    VARIANT items = Paths({L"a.jpg", nullptr, L"c.jpg"});
+    // Items are private by default here, so an entry that publishes one shows.
+    RegKey key;
+    ASSERT_TRUE(key.Create(HKEY_CURRENT_USER, SettingsKeyPath()));
+    DWORD off = 0;
+    RegSetValueExW(key, L"Public", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof(off));
+    VARIANT items = Paths({L"a.jpg", nullptr, L"c.jpg", L"d.jpg"});
     VariantArray sizes({Text(L"640x480 (for message boards)"), Empty()});
-    VariantArray flags({Flag(false), Number(5), Flag(false), Flag(false), Flag(false)});
+    VariantArray flags({Flag(true), Number(5), Empty(), Flag(false), Flag(true)});
     VariantArray tags({Text(L"one"), Text(L"two"), Text(L"three"), Text(L"four")});
     ASSERT_EQ(0, strategy_.Initialize(items, sizes.Get(), flags.Get(), tags.Get()));
-    ASSERT_EQ(3, strategy_.GetItemCount());
+    ASSERT_EQ(4, strategy_.GetItemCount());
     EXPECT_EQ(L"", strategy_.GetItem(1).Path()) << "a null element gives an empty path";
     EXPECT_EQ("640x480", strategy_.GetItem(0).optsize);
     EXPECT_EQ("", strategy_.GetItem(1).optsize);
     EXPECT_EQ("", strategy_.GetItem(2).optsize);
-    EXPECT_FALSE(strategy_.GetItem(0).isPublic);
+    EXPECT_TRUE(strategy_.GetItem(0).isPublic);
     EXPECT_TRUE(strategy_.GetItem(1).isPublic) << "an entry that is not a Boolean makes its item public";
-    EXPECT_FALSE(strategy_.GetItem(2).isPublic);
+    EXPECT_FALSE(strategy_.GetItem(2).isPublic) << "an empty entry keeps the item's default";
+    EXPECT_FALSE(strategy_.GetItem(3).isPublic);
     EXPECT_EQ("three", strategy_.GetItem(2).tags);
     VariantClear(&items);
 }
@@ -294,8 +302,8 @@ TEST_F(UploadStrategyTest, TargetReplacementDeletesTheOldOne)
         ~CountingTarget() override { ++*deleted; }
     };
     int deleted = 0;
-    strategy_.SetTarget(new CountingTarget(&deleted));
-    strategy_.SetTarget(new CountingTarget(&deleted));
+    strategy_.SetTarget(std::make_unique<CountingTarget>(&deleted));
+    strategy_.SetTarget(std::make_unique<CountingTarget>(&deleted));
     EXPECT_EQ(1, deleted);
     strategy_.SetTarget(nullptr);
     EXPECT_EQ(2, deleted);

@@ -17,6 +17,7 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "engine/FileUploadStrategy.h"
+#include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
 #include "engine/IEImageUploader.h"
 #include "engine/ImageUploadThead.h"
@@ -84,6 +85,19 @@ struct RecordingTarget : ImageTarget {
         record->postBody = form.BodyBytes();
     }
 };
+
+// Runs strategy on an upload thread of its own and waits until that thread
+// has ended and freed what it owned.
+void RunOnUploadThread(std::unique_ptr<CUploadStrategy> strategy, RecordingTarget::Record& record)
+{
+    HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    auto* thread = new CImageUploadThead;
+    thread->SetStrategy(std::move(strategy));
+    thread->SetTarget(std::make_unique<RecordingTarget>(&record, ended));
+    ASSERT_EQ(S_OK, thread->Start());
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ended, kTimeoutMs)) << "the upload thread did not end";
+    CloseHandle(ended);
+}
 
 const vptest::Json* FileField(const vptest::Json& request, const std::string& name)
 {
@@ -157,7 +171,7 @@ TEST_F(FileUploadServiceTest, ThreeFilesOnAnUploadThreadReachTheServiceWhole)
     std::string flash = "FWS\x09 not a real movie, only bytes";
     std::wstring movie = folder_.Write(L"vpmovie.swf", flash);
 
-    auto* strategy = new CFileUploadStrategy;
+    auto strategy = std::make_unique<CFileUploadStrategy>();
     VARIANT items = Strings({small, big, movie}, VT_BSTR);
     VARIANT sizes = Strings({L"", L"640x480 (for message boards)", L""}, VT_VARIANT);
     VARIANT flags, tags;
@@ -176,15 +190,7 @@ TEST_F(FileUploadServiceTest, ThreeFilesOnAnUploadThreadReachTheServiceWhole)
     VariantClear(&tags);
 
     RecordingTarget::Record record;
-    HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    auto* thread = new CImageUploadThead;
-    thread->SetStrategy(strategy);
-    thread->SetTarget(new RecordingTarget(&record, ended));
-    DWORD startingThread = GetCurrentThreadId();
-    ASSERT_EQ(S_OK, thread->Start());
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ended, kTimeoutMs)) << "the upload thread did not end";
-    CloseHandle(ended);
-    EXPECT_NE(0u, startingThread);
+    RunOnUploadThread(std::move(strategy), record);
 
     // The service got three uploads with every field of the request.
     vptest::Json requests = service_.Requests();
@@ -207,6 +213,10 @@ TEST_F(FileUploadServiceTest, ThreeFilesOnAnUploadThreadReachTheServiceWhole)
     ASSERT_NE(nullptr, smallPart);
     EXPECT_EQ(vptest::Sha256Hex(vptest::ReadFileBytes(small)), (*smallPart)["sha256"].String());
     EXPECT_NE(nullptr, FileField(requests[0], "thumbupload"));
+    const vptest::Json* bigPart = FileField(requests[1], "fileupload");
+    ASSERT_NE(nullptr, bigPart);
+    EXPECT_EQ("vpbig.jpg", (*bigPart)["filename"].String()) << "a resized copy goes under the file's own name only";
+    EXPECT_EQ("vpsmall.png", (*smallPart)["filename"].String());
     const vptest::Json* moviePart = FileField(requests[2], "fileupload");
     ASSERT_NE(nullptr, moviePart);
     EXPECT_EQ(vptest::Sha256Hex(flash), (*moviePart)["sha256"].String());
@@ -327,6 +337,116 @@ TEST_F(FileUploadServiceTest, EmptyAndBrokenAnswersTakeTheRetryRoad)
         EXPECT_EQ(1u, outcome.questions.size());
         EXPECT_EQ(2u, Uploads(service_.Requests()).size());
     }
+}
+
+
+// Counts completions; arms a fault for the next request once the first item
+// is in, so that only the second item meets it.
+struct FaultAfterFirstItem : ImageTarget {
+    const vptest::DevService* service;
+    std::wstring fault;
+    int items = 0;
+    int completions = 0;
+    size_t completedResults = 0;
+    std::wstring postedTo;
+    FaultAfterFirstItem(const vptest::DevService* s, std::wstring f) : service(s), fault(std::move(f)) {}
+    void OnItemUploaded(const CUploadResult&) override
+    {
+        if (++items == 1) service->ArmFault(fault);
+    }
+    void OnUploadComplete(const UploadResults& results) override
+    {
+        ++completions;
+        completedResults = results.size();
+    }
+    void PostData(const wchar_t* url, ImageTargetPostData&) override { postedTo = url; }
+};
+
+// A display whose first question comes while the file it names is made
+// unreadable, so that the retry the user asks for cannot open it again.
+struct VanishingFileProgress : vptest::FakeProgress {
+    std::wstring file;
+    int ShowError(const wchar_t* text, const wchar_t* caption, UINT flags, const wchar_t* detail) override
+    {
+        if (questions.empty()) {
+            EXPECT_TRUE(MoveFileW(file.c_str(), (file + L".gone").c_str())) << GetLastError();
+        }
+        return FakeProgress::ShowError(text, caption, flags, detail);
+    }
+};
+
+TEST_F(FileUploadServiceTest, AnItemWhoseRetryCannotBePostedIsSkippedAndTheRestStillCompletes)
+{
+    SetSetting(L"ImplicitRetryCount", 0);
+    std::wstring first = folder_.Write(L"vpfirst.swf", std::string(3000, '1'));
+    std::wstring second = folder_.Write(L"vpsecond.swf", std::string(200000, '2'));
+    std::wstring third = folder_.Write(L"vpthird.swf", std::string(3000, '3'));
+    auto* target = new FaultAfterFirstItem(&service_, L"close_after=4096");
+    std::vector<vptest::FakeProgress::Question> questions;
+    bool finished = false;
+    vptest::RunInApartment([&] {
+        auto strategy = std::make_unique<CFileUploadStrategy>();
+        VARIANT items = Strings({first, second, third}, VT_BSTR);
+        VARIANT none;
+        VariantInit(&none);
+        ASSERT_EQ(0, strategy->Initialize(items, none, none, none));
+        VariantClear(&items);
+        ComPtr<CIEImageUploader> uploader = CIEImageUploader::Make();
+        auto* progress = new VanishingFileProgress;
+        progress->file = second;
+        // Retry the broken upload; then skip the file that cannot be opened.
+        progress->answers = {IDYES, IDNO};
+        uploader->SetProgressDisplay(progress);
+        ASSERT_EQ(S_OK, uploader->put_target(reinterpret_cast<LONG_PTR>(target)));
+        ASSERT_EQ(S_OK, uploader->put_strategy(reinterpret_cast<LONG_PTR>(strategy.release())));
+        uploader->Upload();
+        finished = vptest::PumpUntilFinished(kTimeoutMs);
+        questions = progress->questions;
+        // The target lives as long as the uploader; read it before both go.
+        EXPECT_EQ(1, target->completions) << "the completion step runs once";
+        EXPECT_EQ(2u, target->completedResults);
+        EXPECT_NE(std::wstring::npos, target->postedTo.find(L"/toolbar/pictures.php"));
+    });
+    EXPECT_TRUE(finished);
+    ASSERT_EQ(2u, questions.size());
+    EXPECT_EQ(L"Cannot open file: " + second + L"\nRetry?", questions[1].text);
+
+    std::vector<vptest::Json> uploads = Uploads(service_.Requests());
+    std::vector<std::string> stored;
+    for (const vptest::Json& upload : uploads) {
+        const vptest::Json* file = FileField(upload, "fileupload");
+        if (upload["outcome"].String() == "stored" && file) stored.push_back((*file)["filename"].String());
+    }
+    EXPECT_EQ((std::vector<std::string>{"vpfirst.swf", "vpthird.swf"}), stored);
+}
+
+TEST_F(FileUploadServiceTest, OnlyFilesTheProductMadeAreDeletedAfterTheirUpload)
+{
+    // A picture of the user's that lies in the temporary folder (saved from
+    // mail, unpacked from an archive), resized and thumbnailed on its way,
+    // and a screen capture the product made itself.
+    vptest::TempFolder inTemp(vptest::TempFolder::InTemporaryFolder);
+    std::wstring own = inTemp.File(L"vpown.jpg");
+    vptest::MakePicture(own, 1600, 1200, Gdiplus::ImageFormatJPEG);
+    std::wstring capture;
+    ASSERT_TRUE(CaptureScreenShot(GetDesktopWindow(), capture));
+    ASSERT_TRUE(vptest::FileExists(capture));
+
+    auto strategy = std::make_unique<CFileUploadStrategy>();
+    VARIANT items = Strings({own, capture}, VT_BSTR);
+    VARIANT sizes = Strings({L"640x480 (for message boards)", L""}, VT_VARIANT);
+    VARIANT none;
+    VariantInit(&none);
+    ASSERT_EQ(0, strategy->Initialize(items, sizes, none, none));
+    VariantClear(&items);
+    VariantClear(&sizes);
+    RecordingTarget::Record record;
+    RunOnUploadThread(std::move(strategy), record);
+
+    ASSERT_EQ(2u, record.items.size());
+    EXPECT_TRUE(vptest::FileExists(own)) << "the user's own picture stays";
+    EXPECT_FALSE(vptest::FileExists(capture)) << "the capture was only made for the upload";
+    EXPECT_TRUE(TemporaryFilesNamed(L"vpown").empty()) << "the resized copy and the thumbnail go";
 }
 
 }  // namespace

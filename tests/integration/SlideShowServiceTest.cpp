@@ -137,13 +137,44 @@ TEST_F(SlideShowServiceTest, OnePictureMakesADraft)
     EXPECT_NE(std::string::npos, page.find("Slideshow draft")) << page;
 }
 
-TEST_F(SlideShowServiceTest, HostedPicturesOnlySendNothing)
+TEST_F(SlideShowServiceTest, HostedPicturesOnlySendNothingYetMakeTheSlideshow)
 {
-    // Nothing is left to upload, so the caller does not start an upload at all.
-    std::unique_ptr<CUploadStrategy> strategy(
-        MakeSlideShow({L"http://vellumpost.com/i/1/a.jpg", L"http://www.vellumpost.com/i/2/b.jpg"}, {}, 1)());
-    EXPECT_EQ(2, strategy->UploadedCount());
+    SlideShowOptions options;
+    options.size = L"640x480";
+    options.effect = L"trans2";
+    options.isPublic = false;
+    vptest::StrategyRecord record;
+    vptest::StrategyOutcome outcome = vptest::RunStrategy(
+        MakeSlideShow({L"http://vellumpost.com/i/1/a.jpg", L"http://www.vellumpost.com/i/2/b.jpg"}, options), {},
+        record);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(2, outcome.uploaded);
     EXPECT_TRUE(vptest::UploadRecords(service_.Requests()).empty());
+    // The import request reaches the upload's targets with the caller's options.
+    EXPECT_EQ(service_.Url(L"/slideshow/import.php"), record.postedTo);
+    EXPECT_EQ((std::vector<std::string>{"url[]", "url[]", "public", "finalize", "optsize", "fadein"}),
+              vptest::FormFieldNames(record.postBody));
+    EXPECT_EQ("no", vptest::FormField(record.postBody, "public"));
+    EXPECT_EQ("640x480", vptest::FormField(record.postBody, "optsize"));
+    EXPECT_EQ("trans2", vptest::FormField(record.postBody, "fadein"));
+}
+
+TEST_F(SlideShowServiceTest, ChosenFilesAreSentAsTheyAreNamed)
+{
+    // Paths as the slideshow dialog hands them over, one with what reads
+    // like an escape in its name.
+    std::wstring plain = folder_.Write(L"vp plain.swf", "FWS plain");
+    std::wstring escaped = folder_.Write(L"vp50%41.swf", "FWS escaped");
+    vptest::StrategyRecord record;
+    vptest::StrategyOutcome outcome = vptest::RunStrategy(MakeSlideShow({plain, escaped}, {}), {}, record);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(2, outcome.uploaded);
+    std::vector<vptest::Json> uploads = vptest::UploadRecords(service_.Requests());
+    ASSERT_EQ(2u, uploads.size());
+    const vptest::Json* second = RecordField(uploads[1], "fileupload");
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ("vp50%41.swf", (*second)["filename"].String());
+    EXPECT_EQ("FWS escaped", service_.Get(vptest::LinkPath(record.items.at(1).imageLink.value_or(L""))));
 }
 
 }  // namespace

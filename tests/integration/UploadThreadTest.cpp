@@ -38,9 +38,9 @@ struct EndSignal : ImageTarget {
     }
 };
 
-CFileUploadStrategy* OneFile(const std::wstring& path)
+std::unique_ptr<CUploadStrategy> OneFile(const std::wstring& path)
 {
-    auto* strategy = new CFileUploadStrategy;
+    auto strategy = std::make_unique<CFileUploadStrategy>();
     VARIANT item, none;
     VariantInit(&item);
     VariantInit(&none);
@@ -99,7 +99,7 @@ TEST_F(UploadThreadTest, ReportsToTheToolbarAndTheElementOfTheStartingApartment)
     ASSERT_EQ(S_OK, thread->SetToolbar(toolbar.Get()));
     HRESULT destination = thread->SetDestination(vptest::Query<IHTMLElement>(*element).Get());
     thread->SetStrategy(OneFile(path));
-    thread->SetTarget(new EndSignal(ended, &deletedOn));
+    thread->SetTarget(std::make_unique<EndSignal>(ended, &deletedOn));
     ASSERT_EQ(S_OK, thread->Start());
     ASSERT_TRUE(WaitServing(ended)) << "the upload thread did not end";
     CloseHandle(ended);
@@ -124,13 +124,13 @@ TEST_F(UploadThreadTest, NothingToSendEndsTheThreadAndFreesEverything)
 {
     ULONG objectsBefore = ComModule::Instance().ObjectCount();
     int destroyed = 0;
-    auto* strategy = new vptest::UploadTestStrategy(service_.Url(L"/upload_api.php"), nullptr, 0);
+    auto strategy = std::make_unique<vptest::UploadTestStrategy>(service_.Url(L"/upload_api.php"), nullptr, 0);
     strategy->destroyed = &destroyed;
     HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     DWORD deletedOn = 0;
     auto* thread = new CImageUploadThead;
-    thread->SetStrategy(strategy);
-    thread->SetTarget(new EndSignal(ended, &deletedOn));
+    thread->SetStrategy(std::move(strategy));
+    thread->SetTarget(std::make_unique<EndSignal>(ended, &deletedOn));
     ASSERT_EQ(S_OK, thread->Start());
     ASSERT_TRUE(WaitServing(ended));
     CloseHandle(ended);
@@ -163,7 +163,7 @@ TEST_F(UploadThreadTest, TwoUploadsRunAtTheSameTime)
         ended[i] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         auto* thread = new CImageUploadThead;
         thread->SetStrategy(OneFile(folder_.Write(L"both" + std::to_wstring(i) + L".swf", "x")));
-        thread->SetTarget(new EndSignal(ended[i], &deletedOn[i]));
+        thread->SetTarget(std::make_unique<EndSignal>(ended[i], &deletedOn[i]));
         ASSERT_EQ(S_OK, thread->Start());
     }
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ended[0], 0)) << "both uploads are under way together";
