@@ -17,6 +17,7 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "engine/FileUploadStrategy.h"
+#include "engine/ScreenCapture.h"
 #include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
 #include "engine/IEImageUploader.h"
