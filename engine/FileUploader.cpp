@@ -234,6 +234,11 @@ FileUploaderDialogs FileUploaderDialogs::Defaults()
     return dialogs;
 }
 
+FileUploaderDialogs CFileUploader::Dialogs()
+{
+    return CurrentDialogs();
+}
+
 void CFileUploader::SetDialogs(const FileUploaderDialogs& dialogs)
 {
     FileUploaderDialogs defaults = FileUploaderDialogs::Defaults();

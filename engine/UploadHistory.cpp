@@ -149,7 +149,8 @@ void ToolbarHistory::Load(UploadHistory& history)
 {
     ScopedLock lock(history.Lock());
     items_.clear();
-    limit_ = history.MaxHistory();
+    // A limit below one would let the list grow without end.
+    limit_ = history.MaxHistory() < 1 ? 1 : history.MaxHistory();
     const DWORD last = limit_ < static_cast<DWORD>(UploadHistory::kMaxEntries) ? limit_ : UploadHistory::kMaxEntries;
     for (DWORD i = 0; i < last; ++i) {
         CUploadResult entry;

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "VellumpostToolbar_h.h"
+#include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
@@ -65,6 +66,7 @@ ComModule& ToolbarComModule()
              &CIEImageUploader::CreateInstance},
             {&CLSID_FileUploader, {L"VellumpostToolbar.FileUploader", L"VellumpostToolbar.ImageUploader"},
              L"FileUploader Class", &CreateFileUploader},
+            {&CLSID_StockBar, {L"Vellumpost.StockBar", nullptr}, L"StockBar Class", &CStockBar::CreateInstance},
         },
         &LIBID_VellumpostToolbarLib);
     return module;
