@@ -282,7 +282,8 @@ void CVPToolbar::CreateSearchPanel()
     SelectObject(dc, old);
     ReleaseDC(window_, dc);
     const int x = 740;
-    searchLabel_ = CreateWindowExW(0, L"STATIC", label.c_str(), WS_CHILD, x, 0, size.cx, kHeight, window_, nullptr,
+    // As high as its text, so that the layout can centre it beside the box.
+    searchLabel_ = CreateWindowExW(0, L"STATIC", label.c_str(), WS_CHILD, x, 0, size.cx, size.cy, window_, nullptr,
                                    ThisModule(), nullptr);
     if (searchLabel_) SendMessageW(searchLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     RECT box{x + size.cx, 0, x + size.cx + 150, kHeight};

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -105,6 +108,25 @@ inline void PumpMessages()
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+}
+
+// Opens a drop-down menu as a click on the button's arrow does and hands it
+// to inspect while it is open.
+inline void WithMenu(CVPToolbar& toolbar, UINT button, const std::function<void(HMENU)>& inspect)
+{
+    bool seen = false;
+    toolbar.SetMenuObserver([&](HMENU menu) {
+        seen = true;
+        inspect(menu);
+        EndMenu();
+    });
+    NMTOOLBARW notify{};
+    notify.hdr.hwndFrom = toolbar.Window();
+    notify.hdr.code = TBN_DROPDOWN;
+    notify.iItem = static_cast<int>(button);
+    SendMessageW(toolbar.Window(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
+    toolbar.SetMenuObserver(nullptr);
+    EXPECT_TRUE(seen) << "menu of " << button << " did not open";
 }
 
 class BandTest : public testing::Test {

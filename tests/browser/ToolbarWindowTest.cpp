@@ -19,25 +19,6 @@ void Command(HWND toolbar, UINT command)
     SendMessageW(toolbar, WM_COMMAND, MAKEWPARAM(command, 0), 0);
 }
 
-// Opens a drop-down menu as a click on the button's arrow does and hands it
-// to inspect while it is open.
-void WithMenu(CVPToolbar& toolbar, UINT button, const std::function<void(HMENU)>& inspect)
-{
-    bool seen = false;
-    toolbar.SetMenuObserver([&](HMENU menu) {
-        seen = true;
-        inspect(menu);
-        EndMenu();
-    });
-    NMTOOLBARW notify{};
-    notify.hdr.hwndFrom = toolbar.Window();
-    notify.hdr.code = TBN_DROPDOWN;
-    notify.iItem = static_cast<int>(button);
-    SendMessageW(toolbar.Window(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
-    toolbar.SetMenuObserver(nullptr);
-    EXPECT_TRUE(seen) << "menu of " << button << " did not open";
-}
-
 bool Checked(HMENU menu, UINT command)
 {
     return (GetMenuState(menu, command, MF_BYCOMMAND) & MF_CHECKED) != 0;

@@ -9,8 +9,6 @@
 //              [--server HOST:PORT] [--upload FILE]...
 #include <windows.h>
 #include <commctrl.h>
-#include <commdlg.h>
-#include <dlgs.h>
 #include <gdiplus.h>
 
 #include <cstdio>
@@ -25,6 +23,7 @@
 #include "support/BandSite.h"
 #include "support/BrowserDoubles.h"
 #include "support/ClipboardText.h"
+#include "support/FileChoice.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -156,26 +155,6 @@ void PrepareSettings(const Options& options)
     }
 }
 
-// Chooses files in the upload file dialog: their folder, then their names.
-DialogScript ChooseFiles(const std::vector<std::wstring>& paths)
-{
-    return [paths](HWND dialog, HWND) {
-        std::wstring names;
-        for (const std::wstring& path : paths) {
-            const size_t slash = path.find_last_of(L"\\/");
-            if (paths.size() == 1) {
-                names = path;
-            } else {
-                if (slash != std::wstring::npos) SetCurrentDirectoryW(path.substr(0, slash).c_str());
-                names += L"\"" + path.substr(slash == std::wstring::npos ? 0 : slash + 1) + L"\" ";
-            }
-        }
-        for (int id : {edt1, cmb13})
-            if (HWND box = GetDlgItem(dialog, id)) SetWindowTextW(box, names.c_str());
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    };
-}
-
 int Run(const Options& options)
 {
     PrepareSettings(options);
@@ -239,7 +218,7 @@ int Run(const Options& options)
 
     if (!options.uploads.empty()) {
         const size_t before = bar.History().size();
-        bar.SetUploadDialogScript(ChooseFiles(options.uploads));
+        bar.SetUploadDialogScript(vptest::ChooseFiles(options.uploads));
         SendMessageW(toolbar, WM_COMMAND, MAKEWPARAM(ID_BUTTON_UPLOAD, 0), 0);
         const bool arrived = PumpUntil(120000, [&] { return bar.History().size() >= before + options.uploads.size(); });
         // What the paste menu offers: each history entry as the toolbar pastes it.
