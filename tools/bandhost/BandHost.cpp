@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "browser/StockBar.h"
+#include "common/ModuleInstance.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "engine/GdiplusSession.h"
@@ -158,6 +159,11 @@ void PrepareSettings(const Options& options)
 int Run(const Options& options)
 {
     PrepareSettings(options);
+    // The band's interface crosses to the upload thread through the type
+    // library, registered from this program's own resources.
+    ComPtr<ITypeLib> typeLib;
+    if (FAILED(LoadTypeLibEx(ThisModulePath().c_str(), REGKIND_REGISTER, &typeLib)))
+        std::fprintf(stderr, "the type library could not be registered: uploads will not reach the toolbar\n");
     WNDCLASSW wc{};
     wc.lpfnWndProc = &FrameProc;
     wc.hInstance = GetModuleHandleW(nullptr);
