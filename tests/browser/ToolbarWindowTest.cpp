@@ -166,3 +166,36 @@ TEST_F(BandTest, PasteHistoryKeepsItsLimitAndPastesItsLinks)
 
 }  // namespace
 }  // namespace vptest
+
+namespace vptest {
+namespace {
+
+TEST_F(BandTest, ServicePagesOpenInTheBrowserWithTheUserIdEncodedAndGalleriesRefresh)
+{
+    SettingsStore().SetUid(L"ann & bob");
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    Command(window, ID_BUTTON_LOGIN);
+    ASSERT_EQ(1u, browser_->navigations.size());
+    EXPECT_EQ(L"http://profile.vellumpost.com/registration/setlogin.php?login=ann%20%26%20bob",
+              browser_->navigations[0].url);
+
+    // Only a gallery page of the service is refreshed, and only the kind asked for.
+    browser_->locationUrl = L"http://my.vellumpost.com/v_images.php";
+    SendMessageW(window, WM_TOOLBAR_REFRESH_MY_PAGES, 2, 0);
+    EXPECT_EQ(0u, browser_->CallCount(L"Refresh2"));
+    SendMessageW(window, WM_TOOLBAR_REFRESH_MY_PAGES, 1, 0);
+    EXPECT_EQ(1u, browser_->CallCount(L"Refresh2"));
+    browser_->locationUrl = L"http://elsewhere.example/v_images.php";
+    SendMessageW(window, WM_TOOLBAR_REFRESH_MY_PAGES, 3, 0);
+    EXPECT_EQ(1u, browser_->CallCount(L"Refresh2"));
+
+    // Without a browser the commands do nothing.
+    band->SetSite(nullptr);
+    Command(window, ID_BUTTON_MY_IMAGES);
+    EXPECT_EQ(1u, browser_->navigations.size());
+    EXPECT_EQ(E_FAIL, band->Toolbar().Upload(nullptr));
+}
+
+}  // namespace
+}  // namespace vptest
