@@ -45,6 +45,8 @@ public:
     // Replaces the windows every uploader object opens (all at once); a member
     // left empty keeps the product's own.
     static void SetDialogs(const FileUploaderDialogs& dialogs) { InstallFileUploaderDialogs(dialogs); }
+    // The windows installed now (the toolbar opens the same ones).
+    static FileUploaderDialogs Dialogs() { return InstalledFileUploaderDialogs(); }
 
     // IFileUploader
     STDMETHODIMP get_destination(IUnknown** value) override;

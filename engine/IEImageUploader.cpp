@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "browser/RefTimedKeeper.h"
 #include "common/Bstr.h"
 #include "common/HResult.h"
 #include "common/ModuleInstance.h"
@@ -123,7 +124,13 @@ bool SplitUploadUrl(const wchar_t* url, UploadAddress& address)
     return true;
 }
 
-void KeepBrowserWindow(HWND, bool) {}
+void KeepBrowserWindow(HWND window, bool hold)
+{
+    if (hold)
+        RefTimedKeeper::AddRef(window);
+    else
+        RefTimedKeeper::Release(window);
+}
 
 CIEImageUploader::CIEImageUploader() : log_(kCategory), body_(std::string())
 {

@@ -88,8 +88,7 @@ bool SplitUploadUrl(const wchar_t* url, UploadAddress& address);
 
 // Holds (hold == true) or lets go of one reference on a browser window that an
 // upload reports to, so that closing the window only hides it until the upload
-// ends. The browser window keeper fills this in; until it does, the uploader
-// only remembers the handle.
+// ends (through the browser window keeper).
 void KeepBrowserWindow(HWND window, bool hold);
 
 class CIEImageUploader : public ComObject<CIEImageUploader, TypeLibDispatch<IIEImageUploader>>,

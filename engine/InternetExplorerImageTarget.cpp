@@ -3,6 +3,7 @@
 
 #include "common/Bstr.h"
 #include "common/SettingsStore.h"
+#include "engine/LentResult.h"
 #include "engine/LinkFormat.h"
 
 CAbstractInternetExplorerImageTarget::CAbstractInternetExplorerImageTarget(IStockBar* toolbar)
@@ -65,8 +66,10 @@ CToolbarImageTarget::CToolbarImageTarget(IStockBar* toolbar)
 void CToolbarImageTarget::OnItemUploaded(const CUploadResult& result)
 try {
     if (!toolbar_) return;
-    // The band lives in this process: it copies the record during the call.
-    HRESULT hr = toolbar_->AddHistory(reinterpret_cast<LONG_PTR>(&result));
+    // The band lives in this process: it copies the record during the call,
+    // and only while the record is on loan.
+    LentResult lent(result);
+    HRESULT hr = toolbar_->AddHistory(lent.Handle());
     if (FAILED(hr)) log_.Format("FAILED to add history: 0x%x", static_cast<unsigned>(hr));
 } catch (...) {
     log_.Write("EXCEPTION on OnItemUploaded");

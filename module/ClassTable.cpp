@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "VellumpostToolbar_h.h"
+#include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
@@ -66,7 +67,7 @@ ComModule& ToolbarComModule()
     // their implementation takes its place in the row.
     static ComModule& module = ComModule::Instance().Initialize(
         {
-            {&CLSID_StockBar, {L"Vellumpost.StockBar", nullptr}, L"Vellumpost Toolbar", nullptr, L"Apartment",
+            {&CLSID_StockBar, {L"Vellumpost.StockBar", nullptr}, L"Vellumpost Toolbar", &CStockBar::CreateInstance, L"Apartment",
              &RegisterBandEntries},
             {&CLSID_NavigatorSupervisor, {L"VellumpostToolbar.NavigatorSupervisor", nullptr},
              L"NavigatorSupervisor Class", nullptr},

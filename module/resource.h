@@ -159,3 +159,17 @@
 // --- cancel-tagging question: template -------------------------------------------
 // Buttons: "Yes" IDYES, "No" IDCANCEL, "Continue later" IDNO.
 #define IDD_CANCEL_TAGGING          514
+
+// --- toolbar window: button icons (image list order) and the options menu -------
+#define IDI_DROP_AVAILABLE          220
+#define IDI_DROP_UNAVAILABLE        212
+#define IDI_UPLOAD_BUTTON           226  // Upload and Slideshow
+#define IDI_SCREENSHOT              501
+#define IDI_MY_IMAGES               224
+#define IDI_MY_VIDEOS               514
+#define IDI_PASTE                   512
+#define IDI_LOGIN                   513
+#define IDI_LOGOUT                  237
+#define IDI_SPARE                   502  // image-list slots 11 and 12 (no button shows them)
+#define IDI_SEARCH                  888  // search button
+#define IDR_PRODUCT_MENU            229

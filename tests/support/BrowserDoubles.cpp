@@ -493,6 +493,41 @@ struct BrowserTables {
         return hr;
     }
 
+    static HRESULT STDMETHODCALLTYPE BrowserGetHwnd(IWebBrowser2* self, SHANDLE_PTR* window)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        if (!window) return E_POINTER;
+        HRESULT hr = browser->Begin(L"get_HWND");
+        if (SUCCEEDED(hr)) *window = reinterpret_cast<SHANDLE_PTR>(browser->window);
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE BrowserGetLocationUrl(IWebBrowser2* self, BSTR* url)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        if (!url) return E_POINTER;
+        *url = nullptr;
+        HRESULT hr = browser->Begin(L"get_LocationURL");
+        if (SUCCEEDED(hr)) *url = SysAllocString(browser->locationUrl.c_str());
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE BrowserRefresh2(IWebBrowser2* self, VARIANT* level)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        return browser->Begin(L"Refresh2", level ? DescribeVariant(*level).text : std::wstring());
+    }
+
+    static HRESULT STDMETHODCALLTYPE BrowserGetDocument(IWebBrowser2* self, IDispatch** document)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        if (!document) return E_POINTER;
+        *document = nullptr;
+        HRESULT hr = browser->Begin(L"get_Document");
+        if (FAILED(hr) || !browser->document) return hr;
+        return browser->document->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(document));
+    }
+
     // --- site ----------------------------------------------------------------------------------
     static HRESULT STDMETHODCALLTYPE SiteQueryService(IServiceProvider* self, REFGUID service, REFIID iid,
                                                       void** out)
@@ -523,6 +558,10 @@ struct BrowserTables {
             auto t = FailingTable<IWebBrowser2Vtbl, IWebBrowser2>();
             t.Navigate = &BrowserNavigate;
             t.put_Visible = &BrowserPutVisible;
+            t.get_HWND = &BrowserGetHwnd;
+            t.get_LocationURL = &BrowserGetLocationUrl;
+            t.Refresh2 = &BrowserRefresh2;
+            t.get_Document = &BrowserGetDocument;
             return t;
         }();
         return table;

@@ -262,6 +262,10 @@ public:
     };
     std::vector<Navigation> navigations;
     bool visible = false;
+    // Answers of get_HWND, get_LocationURL and get_Document (none: a null document).
+    HWND window = nullptr;
+    std::wstring locationUrl;
+    BrowserPtr<BrowserDocument> document;
 
 private:
     BrowserWebBrowser();

@@ -1,0 +1,75 @@
+// The toolbar's Upload button against the development service: the files the
+// user chooses reach the service, their results reach the band's history
+// through the toolbar target, and the paste menu offers their links.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "browser/BandFixture.h"
+#include "dialogs/DialogTestSupport.h"
+#include "common/TextConvert.h"
+#include "engine/GdiplusSession.h"
+#include "support/ClipboardText.h"
+#include "support/DevService.h"
+#include "support/FileChoice.h"
+#include "support/Pictures.h"
+#include "support/Registration.h"
+#include "support/TempFolder.h"
+
+namespace vptest {
+namespace {
+
+TEST_F(BandTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersTheirLinks)
+{
+    // The band's interface crosses to the upload thread through the registered type library.
+    ASSERT_EQ(0u, RunRegsvr32(L"/s", ToolbarLibraryPath()));
+    DevService service;
+    ASSERT_TRUE(service.Available());
+    service.Reset();
+    service.PointToolbarHere();
+    TempFolder folder(TempFolder::OutsideTemporaryFolder);
+    {
+        GdiplusSession gdiplus;
+        MakePicture(folder.File(L"beach.jpg"), 320, 200, Gdiplus::ImageFormatJPEG);
+        MakePicture(folder.File(L"hills.png"), 200, 120, Gdiplus::ImageFormatPNG);
+    }
+    for (const wchar_t* name : {L"beach.jpg", L"hills.png"})
+        ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(name).c_str())) << Narrow(folder.File(name));
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    CVPToolbar& toolbar = band->Toolbar();
+    toolbar.SetUploadDialogScript(ChooseFiles({folder.File(L"beach.jpg"), folder.File(L"hills.png")}));
+    {
+        DialogWatchdog watchdog(GetCurrentThreadId());
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_UPLOAD, 0), 0);
+        ASSERT_FALSE(watchdog.Fired()) << "the file dialog did not take the chosen files";
+    }
+
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (toolbar.History().size() < 2 && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        PumpMessages();
+    }
+    ASSERT_EQ(2u, toolbar.History().size());
+    size_t uploads = 0;
+    const Json requests = service.Requests();
+    for (const Json& record : requests.Items())
+        if (record["path"].String() == "/upload_api.php") ++uploads;
+    EXPECT_EQ(2u, uploads);
+
+    std::vector<std::wstring> offered;
+    WithMenu(toolbar, ID_BUTTON_PASTE, [&](HMENU menu) {
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            wchar_t text[128] = {};
+            GetMenuStringW(menu, static_cast<UINT>(i), text, 128, MF_BYPOSITION);
+            offered.push_back(text);
+        }
+    });
+    EXPECT_EQ((std::vector<std::wstring>{L"hills.png", L"beach.jpg"}), offered);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_PASTE_HISTORY_FIRST, 0), 0);
+    const std::wstring pasted = ClipboardText();
+    EXPECT_NE(std::wstring::npos, pasted.find(L"<img src=\"http")) << Narrow(pasted);
+}
+
+}  // namespace
+}  // namespace vptest
