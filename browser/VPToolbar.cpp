@@ -112,25 +112,32 @@ bool RegisterToolbarClass(WNDPROC proc)
     return registered;
 }
 
-// The shared image list of every toolbar of the module.
+// The shared image list of every toolbar of the module: made at process attach
+// (or by the first toolbar), destroyed at process detach.
+std::mutex g_imagesLock;
+HIMAGELIST g_images = nullptr;
+
 HIMAGELIST ToolbarImages()
 {
-    static HIMAGELIST images = [] {
-        LogWriter log("CVPToolbar");
-        HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR16 | ILC_MASK, 13, 1);
-        for (UINT id : kIcons) {
-            HICON icon = static_cast<HICON>(
-                LoadImageW(ThisModule(), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
-            if (!icon) {
-                log.Format("ERROR - Cannot load icon 0x%x", id);
-                continue;
-            }
-            ImageList_AddIcon(list, icon);
-            DestroyIcon(icon);
+    std::lock_guard<std::mutex> hold(g_imagesLock);
+    if (g_images) return g_images;
+    LogWriter log("CVPToolbar");
+    g_images = ImageList_Create(16, 16, ILC_COLOR16 | ILC_MASK, 13, 1);
+    if (!g_images) {
+        log.Write("ERROR - Cannot create the image list");
+        return nullptr;
+    }
+    for (UINT id : kIcons) {
+        HICON icon =
+            static_cast<HICON>(LoadImageW(ThisModule(), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        if (!icon) {
+            log.Format("ERROR - Cannot load icon 0x%x", id);
+            continue;
         }
-        return list;
-    }();
-    return images;
+        ImageList_AddIcon(g_images, icon);
+        DestroyIcon(icon);
+    }
+    return g_images;
 }
 
 // Query text of an address: UTF-8, every byte outside the unreserved set as %XX.
@@ -190,6 +197,23 @@ const wchar_t* CVPToolbar::ClassName()
         return std::wstring(text);
     }();
     return name.c_str();
+}
+
+void CVPToolbar::InitializeShared()
+{
+    ClassName();
+    RegisterToolbarClass(&CVPToolbar::WindowProc);
+    ToolbarImages();
+}
+
+void CVPToolbar::DestroyShared()
+{
+    LogWriter log("CVPToolbar");
+    log.Write("Destroying...");
+    std::lock_guard<std::mutex> hold(g_imagesLock);
+    if (g_images) ImageList_Destroy(g_images);
+    g_images = nullptr;
+    log.Write("Destroyed succsesssfully");
 }
 
 bool CVPToolbar::Create(HWND parent)

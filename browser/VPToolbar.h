@@ -56,6 +56,10 @@ public:
 
     // The window class name; other windows find toolbars by its first 16 characters.
     static const wchar_t* ClassName();
+    // The window class and the icons every toolbar of the process shares: made
+    // when the library is loaded, the image list destroyed when it is unloaded.
+    static void InitializeShared();
+    static void DestroyShared();
 
     // Creates the window as a child of parent; false on failure.
     bool Create(HWND parent);

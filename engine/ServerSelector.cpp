@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "common/ServiceUrl.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "module/resource.h"
@@ -28,7 +29,12 @@ CServerSelector::CServerSelector(const std::wstring& canonicalHost, const std::w
 {
     // With a forced server the canonical host is gone from the URL, so every
     // pick leaves the forced server in place.
-    if (!forceServer.empty() && !canonicalHost_.empty()) ReplaceAll(url_, canonicalHost_, forceServer);
+    if (!forceServer.empty() && !canonicalHost_.empty() && IsCanonical(url_)) url_ = ReplaceUrlHost(url_, forceServer);
+}
+
+bool CServerSelector::IsCanonical(const std::wstring& url) const
+{
+    return !canonicalHost_.empty() && _wcsicmp(UrlHost(url).c_str(), canonicalHost_.c_str()) == 0;
 }
 
 void CServerSelector::BuildHostList()
@@ -55,10 +61,7 @@ std::wstring CServerSelector::RandomPick()
     int pick = std::abs(std::rand()) % size;
     for (int redraws = 0; pick == lastPick_ && redraws < size; ++redraws) pick = std::abs(std::rand()) % size;
     lastPick_ = pick;
-    std::wstring url = url_;
-    size_t at = url.find(canonicalHost_);
-    if (!canonicalHost_.empty() && at != std::wstring::npos) url.replace(at, canonicalHost_.size(), hosts_[pick]);
-    return url;
+    return IsCanonical(url_) ? ReplaceUrlHost(url_, hosts_[pick]) : url_;
 }
 
 std::wstring CServerSelector::FirstOrRandomPick()

@@ -29,6 +29,8 @@ public:
     const std::vector<std::wstring>& Hosts() const { return hosts_; }
 
 private:
+    // Whether the address names the canonical host (the host the picks replace).
+    bool IsCanonical(const std::wstring& url) const;
     void BuildHostList();
 
     std::wstring canonicalHost_;

@@ -2,6 +2,8 @@
 // unloads it.
 #include <windows.h>
 
+#include "browser/ReflectionWnd.h"
+#include "browser/VPToolbar.h"
 #include "common/ComModule.h"
 #include "common/LogWriter.h"
 #include "common/VersionStrings.h"
@@ -23,10 +25,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
             SlideshowSizeTexts();
             EffectTexts();
             BackgroundTexts();
+            CReflectionWnd::ClassName();
+            CVPToolbar::InitializeShared();
             log.Write("Init done");
         } else if (reason == DLL_PROCESS_DETACH) {
             LogWriter log("MAIN");
             log.Write("Process detach...");
+            CVPToolbar::DestroyShared();
             ComModule::Instance().Terminate();
             log.Write("Process detach done");
         }

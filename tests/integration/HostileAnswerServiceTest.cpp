@@ -13,6 +13,7 @@
 #include "engine/SlideShowStrategy.h"
 #include "engine/WebBrowserImageTarget.h"
 #include "support/BrowserDoubles.h"
+#include "tests/integration/ServiceTestBase.h"
 #include "support/DevService.h"
 #include "support/TempFolder.h"
 #include "tests/engine/StrategyArgs.h"
@@ -41,18 +42,7 @@ size_t Count(const std::wstring& text, const std::wstring& what)
     return count;
 }
 
-class HostileAnswerServiceTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(service_.Available());
-        service_.Reset();
-        service_.PointToolbarHere();
-    }
-
-    vptest::DevService service_;
-    vptest::TempFolder folder_{vptest::TempFolder::OutsideTemporaryFolder};
-};
+using HostileAnswerServiceTest = vptest::ServiceTestBase;
 
 TEST_F(HostileAnswerServiceTest, OnlyWebAddressesOfAnAnswerReachTheBrowser)
 {

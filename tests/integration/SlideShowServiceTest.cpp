@@ -14,6 +14,7 @@
 #include "common/Variant.h"
 #include "engine/GdiplusSession.h"
 #include "engine/SlideShowStrategy.h"
+#include "tests/integration/ServiceTestBase.h"
 #include "support/DevService.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
@@ -55,19 +56,7 @@ std::function<CUploadStrategy*()> MakeSlideShow(const std::vector<std::wstring>&
     };
 }
 
-class SlideShowServiceTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(service_.Available());
-        service_.Reset();
-        service_.PointToolbarHere();
-    }
-
-    GdiplusSession gdiplus_;
-    vptest::DevService service_;
-    vptest::TempFolder folder_{vptest::TempFolder::OutsideTemporaryFolder};
-};
+using SlideShowServiceTest = vptest::ServiceTestBase;
 
 TEST_F(SlideShowServiceTest, SmallSlideshowOfALocalAndAFetchedPicture)
 {
