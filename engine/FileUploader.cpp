@@ -482,6 +482,9 @@ STDMETHODIMP CFileUploader::CreateSlideshow(VARIANT items, VARIANT optsize, VARI
                                             VARIANT effect, VARIANT background)
 try {
     RETURN_IF_FAILED(CheckCaller("CreateSlideshow"));
+    // The slideshow exists only once its import page is posted: without a
+    // page to take it (the toolbar's own button), it goes to a results window.
+    EnsureDestination();
     return WithPending(StrategyKind::Slideshow, "Creating SlideShowStrategy", [&] {
         pending_->SetOption(L"effect", effect);
         pending_->SetOption(L"background", background);

@@ -8,6 +8,7 @@
 #include "browser/BandFixture.h"
 #include "dialogs/DialogTestSupport.h"
 #include "common/TextConvert.h"
+#include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
 #include "support/ClipboardText.h"
 #include "support/DevService.h"
@@ -69,6 +70,67 @@ TEST_F(BandTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersTheirLinks)
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_PASTE_HISTORY_FIRST, 0), 0);
     const std::wstring pasted = ClipboardText();
     EXPECT_NE(std::wstring::npos, pasted.find(L"<img src=\"http")) << Narrow(pasted);
+}
+
+TEST_F(BandTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImportWithTheChosenLook)
+{
+    ASSERT_EQ(0u, RunRegsvr32(L"/s", ToolbarLibraryPath()));
+    DevService service;
+    ASSERT_TRUE(service.Available());
+    service.Reset();
+    service.PointToolbarHere();
+    TempFolder folder(TempFolder::OutsideTemporaryFolder);
+    {
+        GdiplusSession gdiplus;
+        MakePicture(folder.File(L"one.jpg"), 320, 200, Gdiplus::ImageFormatJPEG);
+        MakePicture(folder.File(L"two.png"), 200, 120, Gdiplus::ImageFormatPNG);
+    }
+    // The user picks two pictures, keeps their order and chooses a look.
+    int orderAsked = 0;
+    FileUploaderDialogs dialogs;
+    dialogs.slideshowFiles = [&](const SlideshowDialogRequest&, SlideshowDialogChoice& choice) {
+        choice.files = {folder.File(L"one.jpg"), folder.File(L"two.png")};
+        choice.sizeText = L"320x240";
+        choice.isPublic = false;
+        choice.effect = L"trans3";
+        choice.background = L"#008080";
+        return S_OK;
+    };
+    dialogs.slideOrder = [&](HWND, std::vector<std::wstring>& files) {
+        ++orderAsked;
+        return files.size() == 2 ? S_OK : E_FAIL;
+    };
+    // Without a page destination the import opens a results window: here the frame's browser double.
+    dialogs.resultWindow = [&](Microsoft::WRL::ComPtr<IUnknown>& result) {
+        result = Query<IUnknown>(browser_);
+        return result ? S_OK : E_NOINTERFACE;
+    };
+    CFileUploader::SetDialogs(dialogs);
+    struct Restore {
+        ~Restore() { CFileUploader::SetDialogs(FileUploaderDialogs()); }
+    } restore;
+
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_SLIDESHOW, 0), 0);
+    EXPECT_EQ(1, orderAsked);
+
+    // The import is posted to the results window once both pictures are on the service.
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (browser_->navigations.empty() && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        PumpMessages();
+    }
+    size_t uploads = 0;
+    const Json requests = service.Requests();
+    for (const Json& record : requests.Items())
+        if (record["path"].String() == "/upload_api.php") ++uploads;
+    EXPECT_EQ(2u, uploads);
+    ASSERT_EQ(1u, browser_->navigations.size());
+    const auto& import = browser_->navigations[0];
+    EXPECT_EQ(service.Url(L"/slideshow/import.php"), import.url);
+    EXPECT_NE(std::string::npos, import.postData.find("trans3")) << import.postData;
+    EXPECT_NE(std::string::npos, import.postData.find("#008080")) << import.postData;
 }
 
 }  // namespace
