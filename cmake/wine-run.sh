@@ -81,6 +81,15 @@ exec 9>&-
 out=$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")
 timeout -k 5 "$run_timeout" "$WINE" "$@" </dev/null >"$out" 2>&1
 rc=$?
+# A failure without a single byte of output means the program never got as
+# far as its own first line (Wine failed to start it, as happens rarely on a
+# loaded machine): start it once more. A program that ran and failed has
+# written something and is never repeated.
+if [ $rc -ne 0 ] && [ $rc -ne 124 ] && [ ! -s "$out" ]; then
+    echo "wine-run: '$1' ended with $rc before writing anything; starting it once more" >&2
+    timeout -k 5 "$run_timeout" "$WINE" "$@" </dev/null >"$out" 2>&1
+    rc=$?
+fi
 cat "$out"
 rm -f "$out"
 [ $rc -eq 124 ] && echo "wine-run: '$1' timed out after ${run_timeout}s" >&2
