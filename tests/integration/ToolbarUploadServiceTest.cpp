@@ -20,20 +20,36 @@
 namespace vptest {
 namespace {
 
-TEST_F(BandTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersTheirLinks)
-{
-    // The band's interface crosses to the upload thread through the registered type library.
-    ASSERT_EQ(0u, RunRegsvr32(L"/s", ToolbarLibraryPath()));
-    DevService service;
-    ASSERT_TRUE(service.Available());
-    service.Reset();
-    service.PointToolbarHere();
-    TempFolder folder(TempFolder::OutsideTemporaryFolder);
+// The toolbar against the development service, with two pictures of the user's.
+class ToolbarServiceTest : public BandTest {
+protected:
+    void SetUp() override
     {
+        BandTest::SetUp();
+        // The band's interface crosses to the upload thread through the registered type library.
+        ASSERT_EQ(0u, RunRegsvr32(L"/s", ToolbarLibraryPath()));
+        ASSERT_TRUE(service.Available());
+        service.Reset();
+        service.PointToolbarHere();
         GdiplusSession gdiplus;
         MakePicture(folder.File(L"beach.jpg"), 320, 200, Gdiplus::ImageFormatJPEG);
         MakePicture(folder.File(L"hills.png"), 200, 120, Gdiplus::ImageFormatPNG);
     }
+    size_t UploadsReceived() const
+    {
+        size_t uploads = 0;
+        const Json requests = service.Requests();
+        for (const Json& record : requests.Items())
+            if (record["path"].String() == "/upload_api.php") ++uploads;
+        return uploads;
+    }
+
+    DevService service;
+    TempFolder folder{TempFolder::OutsideTemporaryFolder};
+};
+
+TEST_F(ToolbarServiceTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersTheirLinks)
+{
     for (const wchar_t* name : {L"beach.jpg", L"hills.png"})
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(folder.File(name).c_str())) << Narrow(folder.File(name));
     auto band = SitedBand();
@@ -52,11 +68,7 @@ TEST_F(BandTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersTheirLinks)
         PumpMessages();
     }
     ASSERT_EQ(2u, toolbar.History().size());
-    size_t uploads = 0;
-    const Json requests = service.Requests();
-    for (const Json& record : requests.Items())
-        if (record["path"].String() == "/upload_api.php") ++uploads;
-    EXPECT_EQ(2u, uploads);
+    EXPECT_EQ(2u, UploadsReceived());
 
     std::vector<std::wstring> offered;
     WithMenu(toolbar, ID_BUTTON_PASTE, [&](HMENU menu) {
@@ -72,24 +84,13 @@ TEST_F(BandTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersTheirLinks)
     EXPECT_NE(std::wstring::npos, pasted.find(L"<img src=\"http")) << Narrow(pasted);
 }
 
-TEST_F(BandTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImportWithTheChosenLook)
+TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImportWithTheChosenLook)
 {
-    ASSERT_EQ(0u, RunRegsvr32(L"/s", ToolbarLibraryPath()));
-    DevService service;
-    ASSERT_TRUE(service.Available());
-    service.Reset();
-    service.PointToolbarHere();
-    TempFolder folder(TempFolder::OutsideTemporaryFolder);
-    {
-        GdiplusSession gdiplus;
-        MakePicture(folder.File(L"one.jpg"), 320, 200, Gdiplus::ImageFormatJPEG);
-        MakePicture(folder.File(L"two.png"), 200, 120, Gdiplus::ImageFormatPNG);
-    }
     // The user picks two pictures, keeps their order and chooses a look.
     int orderAsked = 0;
     FileUploaderDialogs dialogs;
     dialogs.slideshowFiles = [&](const SlideshowDialogRequest&, SlideshowDialogChoice& choice) {
-        choice.files = {folder.File(L"one.jpg"), folder.File(L"two.png")};
+        choice.files = {folder.File(L"beach.jpg"), folder.File(L"hills.png")};
         choice.sizeText = L"320x240";
         choice.isPublic = false;
         choice.effect = L"trans3";
@@ -121,11 +122,7 @@ TEST_F(BandTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImportWithTheCh
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
         PumpMessages();
     }
-    size_t uploads = 0;
-    const Json requests = service.Requests();
-    for (const Json& record : requests.Items())
-        if (record["path"].String() == "/upload_api.php") ++uploads;
-    EXPECT_EQ(2u, uploads);
+    EXPECT_EQ(2u, UploadsReceived());
     ASSERT_EQ(1u, browser_->navigations.size());
     const auto& import = browser_->navigations[0];
     EXPECT_EQ(service.Url(L"/slideshow/import.php"), import.url);
