@@ -9,7 +9,6 @@
 //              [--server HOST:PORT] [--upload FILE]...
 #include <windows.h>
 #include <commctrl.h>
-#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
@@ -19,12 +18,12 @@
 #include "common/ModuleInstance.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
-#include "engine/GdiplusSession.h"
 #include "engine/UploadHistory.h"
 #include "support/BandSite.h"
 #include "support/BrowserDoubles.h"
 #include "support/ClipboardText.h"
 #include "support/FileChoice.h"
+#include "support/ScreenPicture.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -75,46 +74,6 @@ bool PumpUntil(DWORD ms, Done done)
         }
     }
     return true;
-}
-
-bool PngEncoder(CLSID& clsid)
-{
-    UINT count = 0, size = 0;
-    if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-    std::vector<BYTE> buffer(size);
-    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::GetImageEncoders(count, size, encoders) != Gdiplus::Ok) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(encoders[i].MimeType) == L"image/png") {
-            clsid = encoders[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Writes what the screen shows inside rect as a PNG file.
-bool CaptureScreen(RECT rect, const std::wstring& path)
-{
-    GdiplusSession gdiplus;
-    CLSID png;
-    if (!gdiplus.IsStarted() || !PngEncoder(png)) return false;
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    SelectObject(memory, old);
-    bool saved = false;
-    {
-        Gdiplus::Bitmap picture(bitmap, nullptr);
-        saved = picture.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return saved;
 }
 
 // The frame, and the open popup menu when there is one.

@@ -1,0 +1,19 @@
+// The product's windows that vpwindowshots can open for a picture. Each entry
+// opens its window with sample contents the way the product does (modal
+// dialogs modally); the program pictures the window once it is shown and
+// then closes it. Each area of the product keeps its entries in a source file
+// of its own here and adds them to the table in WindowShots.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+struct ShotWindow {
+    const wchar_t* name;  // as given to --window
+    // Opens the window on the calling thread and returns when it is closed.
+    void (*open)();
+};
+
+// The upload options dialogs.
+void OpenUploadImagesWindow();
