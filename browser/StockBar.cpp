@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "common/Bstr.h"
+#include "common/ClassCreator.h"
 #include "common/HResult.h"
 #include "common/HostCheck.h"
 #include "common/Locks.h"
@@ -31,18 +32,12 @@ ActiveBarSlot& ActiveSlot()
 // Cleared by the first band that completes SetSite inside the browser.
 std::atomic<bool> g_resumeQueue{true};
 
-HRESULT CreateRegistered(REFCLSID clsid, REFIID iid, void** object)
-{
-    return CoCreateInstance(clsid, nullptr, CLSCTX_ALL, iid, object);
-}
-
-std::atomic<CStockBar::HelperFactory> g_helperFactory{&CreateRegistered};
+ClassCreator g_helpers;
 
 template <typename Interface>
 HRESULT CreateHelper(REFCLSID clsid, ComPtr<Interface>& object)
 {
-    object.Reset();
-    return g_helperFactory.load()(clsid, __uuidof(Interface), reinterpret_cast<void**>(object.GetAddressOf()));
+    return g_helpers.Create(clsid, object);
 }
 
 // A class that this build does not carry yet (its library part is missing)
@@ -56,7 +51,7 @@ bool ClassMissing(HRESULT hr)
 
 void CStockBar::SetHelperFactory(HelperFactory factory)
 {
-    g_helperFactory = factory ? factory : &CreateRegistered;
+    g_helpers.Set(factory);
 }
 
 ComPtr<IStockBar> CStockBar::ActiveBar()

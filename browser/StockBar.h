@@ -14,6 +14,7 @@
 #include "VellumpostToolbar_h.h"
 #include "browser/ReflectionWnd.h"
 #include "browser/SearchEdit.h"
+#include "common/ClassCreator.h"
 #include "common/ComObject.h"
 #include "common/LogWriter.h"
 #include "common/TypeLibDispatch.h"
@@ -27,7 +28,7 @@ public:
     // Creates the helpers of a band: the navigator supervisor of its browser
     // and the drop handler. The default creates the registered classes; tests
     // put doubles in to watch starts, stops and drops. Null restores it.
-    using HelperFactory = HRESULT (*)(REFCLSID clsid, REFIID iid, void** object);
+    using HelperFactory = ClassCreator::Function;
     static void SetHelperFactory(HelperFactory factory);
 
     // The process-wide active bar, with a reference for the caller (may be null).

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "VellumpostToolbar_h.h"
+#include "browser/NavigatorSupervisor.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "engine/FileUploader.h"
@@ -70,7 +71,7 @@ ComModule& ToolbarComModule()
             {&CLSID_StockBar, {L"Vellumpost.StockBar", nullptr}, L"Vellumpost Toolbar", &CStockBar::CreateInstance, L"Apartment",
              &RegisterBandEntries},
             {&CLSID_NavigatorSupervisor, {L"VellumpostToolbar.NavigatorSupervisor", nullptr},
-             L"NavigatorSupervisor Class", nullptr},
+             L"NavigatorSupervisor Class", &CNavigatorSupervisor::CreateInstance},
             {&CLSID_FileUploader, {L"VellumpostToolbar.FileUploader", L"VellumpostToolbar.ImageUploader"},
              L"FileUploader Class", &CreateFileUploader},
             {&CLSID_DragAndDropHandler, {L"VellumpostToolbar.DragAndDropHandler", nullptr},

@@ -9,6 +9,9 @@
 #include <mshtml.h>
 #include <oleauto.h>
 #include <docobj.h>
+#include <exdispid.h>
+#include <ocidl.h>
+#include <olectl.h>
 #include <servprov.h>
 
 #include <array>
@@ -365,10 +368,64 @@ struct BrowserTables {
         return FAILED(hr) ? hr : CopyText(document->url, out);
     }
 
+    static HRESULT STDMETHODCALLTYPE DocumentGetCookie(IHTMLDocument2* self, BSTR* out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"get_cookie");
+        return FAILED(hr) ? hr : CopyText(document->CookieText(), out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentPutCookie(IHTMLDocument2* self, BSTR text)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        const std::wstring assignment = TextOf(text);
+        HRESULT hr = document->Begin(L"put_cookie", assignment);
+        if (FAILED(hr)) return hr;
+        const std::wstring pair = assignment.substr(0, assignment.find(L';'));
+        const size_t equals = pair.find(L'=');
+        if (equals == std::wstring::npos || equals == 0) return S_OK;  // the browser ignores it
+        const std::wstring name = pair.substr(0, equals), value = pair.substr(equals + 1);
+        for (auto& cookie : document->cookies) {
+            if (cookie.first == name) {
+                cookie.second = value;
+                return S_OK;
+            }
+        }
+        document->cookies.emplace_back(name, value);
+        return S_OK;
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentGetLocation(IHTMLDocument2* self, IHTMLLocation** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"get_location");
+        return FAILED(hr) ? hr : GiveFace(BrowserLocation::Create(document->url).get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE LocationGetHref(IHTMLLocation* self, BSTR* out)
+    {
+        auto* location = Self<BrowserLocation>(self);
+        HRESULT hr = location->Begin(L"get_href");
+        return FAILED(hr) ? hr : CopyText(location->href, out);
+    }
+
+    static const IHTMLLocationVtbl& LocationTable()
+    {
+        static const IHTMLLocationVtbl table = [] {
+            auto t = FailingTable<IHTMLLocationVtbl, IHTMLLocation>();
+            t.get_href = &LocationGetHref;
+            return t;
+        }();
+        return table;
+    }
+
     static const IHTMLDocument2Vtbl& DocumentTable()
     {
         static const IHTMLDocument2Vtbl table = [] {
             auto t = FailingTable<IHTMLDocument2Vtbl, IHTMLDocument2>();
+            t.get_cookie = &DocumentGetCookie;
+            t.put_cookie = &DocumentPutCookie;
+            t.get_location = &DocumentGetLocation;
             t.get_URL = &DocumentGetUrl;
             t.get_parentWindow = &DocumentGetParentWindow;
             t.get_body = &DocumentGetBody;
@@ -493,6 +550,83 @@ struct BrowserTables {
         return hr;
     }
 
+    static HRESULT STDMETHODCALLTYPE BrowserGetVisible(IWebBrowser2* self, VARIANT_BOOL* visible)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        if (!visible) return E_POINTER;
+        HRESULT hr = browser->Begin(L"get_Visible");
+        if (SUCCEEDED(hr)) *visible = browser->visible ? VARIANT_TRUE : VARIANT_FALSE;
+        return hr;
+    }
+
+    static const size_t kConnectionPointFace = 2;
+
+    static HRESULT STDMETHODCALLTYPE BrowserFindConnectionPoint(IConnectionPointContainer* self, REFIID iid,
+                                                                IConnectionPoint** out)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        HRESULT hr = browser->Begin(L"FindConnectionPoint");
+        if (FAILED(hr)) return hr;
+        if (!IsEqualIID(iid, DIID_DWebBrowserEvents2)) return CONNECT_E_NOCONNECTION;
+        return GiveFace(browser, kConnectionPointFace, out);
+    }
+
+    // The browser asks a sink for the event interface, then for IDispatch.
+    static HRESULT STDMETHODCALLTYPE BrowserAdvise(IConnectionPoint* self, IUnknown* sink, DWORD* cookie)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        if (!cookie) return E_POINTER;
+        *cookie = 0;
+        HRESULT hr = browser->Begin(L"Advise");
+        if (FAILED(hr)) return hr;
+        IDispatch* events = nullptr;
+        if (!sink || (FAILED(sink->lpVtbl->QueryInterface(sink, DIID_DWebBrowserEvents2, reinterpret_cast<void**>(&events))) &&
+                      FAILED(sink->lpVtbl->QueryInterface(sink, IID_IDispatch, reinterpret_cast<void**>(&events)))))
+            return CONNECT_E_CANNOTCONNECT;
+        *cookie = browser->nextSinkCookie_++;
+        browser->sinks_.emplace_back(*cookie, events);
+        return S_OK;
+    }
+
+    static HRESULT STDMETHODCALLTYPE BrowserUnadvise(IConnectionPoint* self, DWORD cookie)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        HRESULT hr = browser->Begin(L"Unadvise", std::to_wstring(cookie));
+        if (FAILED(hr)) return hr;
+        for (auto it = browser->sinks_.begin(); it != browser->sinks_.end(); ++it) {
+            if (it->first == cookie) {
+                IDispatch* events = static_cast<IDispatch*>(it->second);
+                browser->sinks_.erase(it);
+                events->lpVtbl->Release(events);
+                return S_OK;
+            }
+        }
+        return CONNECT_E_NOCONNECTION;
+    }
+
+    static const IConnectionPointContainerVtbl& ContainerTable()
+    {
+        static const IConnectionPointContainerVtbl table = [] {
+            auto t = FailingTable<IConnectionPointContainerVtbl, IConnectionPointContainer>();
+            t.FindConnectionPoint = &BrowserFindConnectionPoint;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IConnectionPointVtbl& ConnectionPointTable()
+    {
+        static const IConnectionPointVtbl table = [] {
+            auto t = FailingTable<IConnectionPointVtbl, IConnectionPoint>();
+            t.Advise = &BrowserAdvise;
+            t.Unadvise = &BrowserUnadvise;
+            return t;
+        }();
+        return table;
+    }
+
     static HRESULT STDMETHODCALLTYPE BrowserGetHwnd(IWebBrowser2* self, SHANDLE_PTR* window)
     {
         auto* browser = Self<BrowserWebBrowser>(self);
@@ -558,6 +692,7 @@ struct BrowserTables {
             auto t = FailingTable<IWebBrowser2Vtbl, IWebBrowser2>();
             t.Navigate = &BrowserNavigate;
             t.put_Visible = &BrowserPutVisible;
+            t.get_Visible = &BrowserGetVisible;
             t.get_HWND = &BrowserGetHwnd;
             t.get_LocationURL = &BrowserGetLocationUrl;
             t.Refresh2 = &BrowserRefresh2;
@@ -701,6 +836,46 @@ BrowserElement* BrowserDocument::FindById(const std::wstring& id) const
     return FindIn(elements_, id);
 }
 
+void BrowserDocument::SetCookies(const std::wstring& text)
+{
+    cookies.clear();
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find(L';', at);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring pair = text.substr(at, end - at);
+        pair.erase(0, pair.find_first_not_of(L' '));
+        const size_t equals = pair.find(L'=');
+        if (equals != std::wstring::npos) cookies.emplace_back(pair.substr(0, equals), pair.substr(equals + 1));
+        at = end + 1;
+    }
+}
+
+std::wstring BrowserDocument::CookieText() const
+{
+    std::wstring text;
+    for (const auto& cookie : cookies) text += (text.empty() ? L"" : L"; ") + cookie.first + L"=" + cookie.second;
+    return text;
+}
+
+std::wstring BrowserDocument::Cookie(const std::wstring& name) const
+{
+    for (const auto& cookie : cookies)
+        if (cookie.first == name) return cookie.second;
+    return std::wstring();
+}
+
+BrowserLocation::BrowserLocation() : BrowserObject("BrowserLocation")
+{
+    AddFace(IID_IHTMLLocation, 0, &BrowserTables::LocationTable(), "IHTMLLocation");
+}
+
+BrowserPtr<BrowserLocation> BrowserLocation::Create(const std::wstring& href)
+{
+    auto location = BrowserPtr<BrowserLocation>::Adopt(new BrowserLocation());
+    location->href = href;
+    return location;
+}
+
 BrowserWindow::BrowserWindow() : BrowserObject("BrowserWindow")
 {
     AddFace(IID_IHTMLWindow2, 0, &BrowserTables::WindowTable(), "IHTMLWindow2");
@@ -738,6 +913,45 @@ BrowserPtr<BrowserSite> BrowserSite::Create(const BrowserPtr<BrowserDocument>& d
 BrowserWebBrowser::BrowserWebBrowser() : BrowserObject("BrowserWebBrowser")
 {
     AddFace(IID_IWebBrowser2, 0, &BrowserTables::BrowserTable(), "IWebBrowser2");
+    AddFace(IID_IConnectionPointContainer, 1, &BrowserTables::ContainerTable(), "IConnectionPointContainer");
+    AddFace(IID_IConnectionPoint, BrowserTables::kConnectionPointFace, &BrowserTables::ConnectionPointTable(),
+            "IConnectionPoint");
+}
+
+BrowserWebBrowser::~BrowserWebBrowser()
+{
+    for (auto& sink : sinks_) static_cast<IDispatch*>(sink.second)->lpVtbl->Release(static_cast<IDispatch*>(sink.second));
+}
+
+HRESULT BrowserWebBrowser::FireDocumentComplete(BrowserObject& frame, const std::wstring& url)
+{
+    // A sink may unadvise while it is called: call a held copy of the list.
+    auto sinks = sinks_;
+    for (auto& sink : sinks) static_cast<IDispatch*>(sink.second)->lpVtbl->AddRef(static_cast<IDispatch*>(sink.second));
+    IDispatch* frameDispatch = nullptr;
+    frame.QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&frameDispatch));
+    HRESULT hr = CONNECT_E_NOCONNECTION;
+    for (auto& sink : sinks) {
+        IDispatch* events = static_cast<IDispatch*>(sink.second);
+        VARIANT address;
+        VariantInit(&address);
+        V_VT(&address) = VT_BSTR;
+        V_BSTR(&address) = SysAllocStringLen(url.c_str(), static_cast<UINT>(url.size()));
+        VARIANTARG args[2];  // in reverse order: the address, then the frame
+        VariantInit(&args[0]);
+        V_VT(&args[0]) = VT_VARIANT | VT_BYREF;
+        V_VARIANTREF(&args[0]) = &address;
+        VariantInit(&args[1]);
+        V_VT(&args[1]) = VT_DISPATCH;
+        V_DISPATCH(&args[1]) = frameDispatch;
+        DISPPARAMS params{args, nullptr, 2, 0};
+        hr = events->lpVtbl->Invoke(events, DISPID_DOCUMENTCOMPLETE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                    &params, nullptr, nullptr, nullptr);
+        VariantClear(&address);
+        events->lpVtbl->Release(events);
+    }
+    if (frameDispatch) frameDispatch->lpVtbl->Release(frameDispatch);
+    return hr;
 }
 
 BrowserPtr<BrowserWebBrowser> BrowserWebBrowser::Create()

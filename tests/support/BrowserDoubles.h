@@ -204,6 +204,15 @@ public:
     // The window answered by get_parentWindow (none: E_FAIL).
     void SetWindow(BrowserWindow* window) { window_ = window; }
 
+    // The page's cookie jar, in the order the cookies were set. The cookie
+    // property reads it as "a=1; b=2"; writing "name=value; attributes" sets
+    // or replaces one cookie (attributes are dropped).
+    std::vector<std::pair<std::wstring, std::wstring>> cookies;
+    void SetCookies(const std::wstring& text);  // replaces the jar by "a=1; b=2"
+    std::wstring CookieText() const;
+    // The value of cookie name; empty when the jar has none.
+    std::wstring Cookie(const std::wstring& name) const;
+
 private:
     BrowserDocument();
     BrowserElement* FindById(const std::wstring& id) const;
@@ -227,6 +236,18 @@ public:
 private:
     BrowserWindow();
     std::vector<std::pair<std::wstring, BrowserPtr<BrowserScriptFunction>>> functions_;
+    friend struct BrowserTables;
+};
+
+// The document's location object (IHTMLLocation), made on each get_location
+// from the document's address.
+class BrowserLocation : public BrowserObject {
+public:
+    static BrowserPtr<BrowserLocation> Create(const std::wstring& href);
+    std::wstring href;
+
+private:
+    BrowserLocation();
     friend struct BrowserTables;
 };
 
@@ -267,8 +288,19 @@ public:
     std::wstring locationUrl;
     BrowserPtr<BrowserDocument> document;
 
+    // The browser's event connection (DWebBrowserEvents2) through its
+    // IConnectionPointContainer: sinks advised there and not yet unadvised.
+    size_t SinkCount() const { return sinks_.size(); }
+    // Fires DocumentComplete (dispatch id 259) as the browser does: through
+    // the Invoke of every advised sink, with the browser object of the frame
+    // whose document completed and its address. The last sink's answer.
+    HRESULT FireDocumentComplete(BrowserObject& frame, const std::wstring& url);
+
 private:
     BrowserWebBrowser();
+    ~BrowserWebBrowser() override;
+    std::vector<std::pair<DWORD, void*>> sinks_;  // cookie and IDispatch, each holding a reference
+    DWORD nextSinkCookie_ = 1;
     friend struct BrowserTables;
 };
 

@@ -1,6 +1,6 @@
 // Test double of the toolbar band's IStockBar: answers the link options the
-// test chose, records history additions (copies of the records) and paste
-// data, and fails the test on every other call.
+// test chose, records history additions (copies of the records), paste
+// data and the login state it is told, and fails the test on every other call.
 #pragma once
 
 #include <windows.h>
@@ -28,12 +28,18 @@ public:
 
     std::vector<CUploadResult> history;
     std::vector<PasteData> pasteData;
+    // Arguments of EnableMyImages, in order.
+    std::vector<BOOL> myImages;
     // Thread of every recorded call, to check that calls arrive in the toolbar's apartment.
     std::vector<DWORD> callThreads;
 
     STDMETHODIMP IncrementDragAndDrop() override { return Unexpected("IncrementDragAndDrop"); }
     STDMETHODIMP DecrementDragAndDrop() override { return Unexpected("DecrementDragAndDrop"); }
-    STDMETHODIMP EnableMyImages(BOOL) override { return Unexpected("EnableMyImages"); }
+    STDMETHODIMP EnableMyImages(BOOL enabled) override
+    {
+        myImages.push_back(enabled);
+        return S_OK;
+    }
     STDMETHODIMP UseThumbnail(BOOL* result) override;
     STDMETHODIMP UseHTMLCode(BOOL*) override { return Unexpected("UseHTMLCode"); }
     STDMETHODIMP UseForum1Code(BOOL*) override { return Unexpected("UseForum1Code"); }
