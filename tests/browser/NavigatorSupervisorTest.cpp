@@ -54,48 +54,46 @@ HRESULT Refuse(const char* call)
     return E_NOTIMPL;
 }
 
-class DropDouble : public ComObject<DropDouble, TypeLibDispatch<IDragAndDropHandler>> {
+// A page handler that records its attach calls; Name is its word in the record.
+template <typename Derived, typename Dual>
+class HandlerDouble : public ComObject<Derived, TypeLibDispatch<Dual>> {
 public:
     STDMETHODIMP Attach(IDispatch* frame, IStockBar* bar, BOOL* attached) override
     {
-        HelperRecord::Current()->Attached("drop", "Attach", frame, bar);
-        *attached = TRUE;
-        return S_OK;
+        return Record("Attach", frame, bar, attached);
     }
     STDMETHODIMP AttachAndParse(IDispatch* frame, IStockBar* bar, BOOL* attached) override
     {
-        HelperRecord::Current()->Attached("drop", "AttachAndParse", frame, bar);
+        return Record("AttachAndParse", frame, bar, attached);
+    }
+    STDMETHODIMP get_StockBar(IStockBar**) override { return Refuse("get_StockBar"); }
+    STDMETHODIMP put_StockBar(IStockBar*) override { return Refuse("put_StockBar"); }
+    STDMETHODIMP get_Browser(IDispatch**) override { return Refuse("get_Browser"); }
+    STDMETHODIMP put_Browser(IDispatch*) override { return Refuse("put_Browser"); }
+    STDMETHODIMP put_CallerHWND(OLE_HANDLE) override { return Refuse("put_CallerHWND"); }
+
+private:
+    HRESULT Record(const char* how, IDispatch* frame, IStockBar* bar, BOOL* attached)
+    {
+        HelperRecord::Current()->Attached(Derived::kName, how, frame, bar);
+        if (!attached) return E_POINTER;
         *attached = TRUE;
         return S_OK;
     }
-    STDMETHODIMP OnDrop(IUnknown*) override { return Refuse("OnDrop"); }
-    STDMETHODIMP IsSupported(IUnknown*, BOOL*) override { return Refuse("IsSupported"); }
-    STDMETHODIMP get_StockBar(IStockBar**) override { return Refuse("get_StockBar"); }
-    STDMETHODIMP put_StockBar(IStockBar*) override { return Refuse("put_StockBar"); }
-    STDMETHODIMP get_Browser(IDispatch**) override { return Refuse("get_Browser"); }
-    STDMETHODIMP put_Browser(IDispatch*) override { return Refuse("put_Browser"); }
-    STDMETHODIMP get_SlideShow(BOOL*) override { return Refuse("get_SlideShow"); }
-    STDMETHODIMP put_SlideShow(BOOL) override { return Refuse("put_SlideShow"); }
-    STDMETHODIMP put_CallerHWND(OLE_HANDLE) override { return Refuse("put_CallerHWND"); }
 };
 
-class ButtonsDouble : public ComObject<ButtonsDouble, TypeLibDispatch<IButtonsHandler>> {
+class DropDouble : public HandlerDouble<DropDouble, IDragAndDropHandler> {
 public:
-    STDMETHODIMP Attach(IDispatch* frame, IStockBar* bar, BOOL*) override
-    {
-        HelperRecord::Current()->Attached("buttons", "Attach", frame, bar);
-        return S_OK;
-    }
-    STDMETHODIMP AttachAndParse(IDispatch* frame, IStockBar* bar, BOOL*) override
-    {
-        HelperRecord::Current()->Attached("buttons", "AttachAndParse", frame, bar);
-        return S_OK;
-    }
-    STDMETHODIMP get_StockBar(IStockBar**) override { return Refuse("get_StockBar"); }
-    STDMETHODIMP put_StockBar(IStockBar*) override { return Refuse("put_StockBar"); }
-    STDMETHODIMP get_Browser(IDispatch**) override { return Refuse("get_Browser"); }
-    STDMETHODIMP put_Browser(IDispatch*) override { return Refuse("put_Browser"); }
-    STDMETHODIMP put_CallerHWND(OLE_HANDLE) override { return Refuse("put_CallerHWND"); }
+    static constexpr const char* kName = "drop";
+    STDMETHODIMP OnDrop(IUnknown*) override { return Refuse("OnDrop"); }
+    STDMETHODIMP IsSupported(IUnknown*, BOOL*) override { return Refuse("IsSupported"); }
+    STDMETHODIMP get_SlideShow(BOOL*) override { return Refuse("get_SlideShow"); }
+    STDMETHODIMP put_SlideShow(BOOL) override { return Refuse("put_SlideShow"); }
+};
+
+class ButtonsDouble : public HandlerDouble<ButtonsDouble, IButtonsHandler> {
+public:
+    static constexpr const char* kName = "buttons";
 };
 
 class CheckerDouble : public ComObject<CheckerDouble, TypeLibDispatch<ICheckUpdate>> {
