@@ -90,10 +90,18 @@ public:
         onWorkerThread = true;
         const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         do {
-            RunOneCheck();
+            try {
+                RunOneCheck();
+            } catch (...) {
+                Log().Write("EXCEPTION on update check");
+            }
         } while (TakeNextRequest());
+        ended_ = true;
         if (SUCCEEDED(init)) CoUninitialize();
     }
+
+    // True once the worker gave up its place under the lock.
+    bool Ended() const { return ended_; }
 
 private:
     static HRESULT RunOneCheck()
@@ -120,6 +128,8 @@ private:
         Worker().running = false;
         return false;
     }
+
+    bool ended_ = false;
 };
 
 // The worker holds its own reference on the library, so the library stays
@@ -133,9 +143,11 @@ DWORD WINAPI WorkerThreadProc(LPVOID module)
         Log().Write("EXCEPTION on starting the update worker");
     }
     if (runner) RunnableThreadProc(runner.get());
-    else {
+    if (!runner || !runner->Ended()) {
+        // The worker stopped early: the next request starts a new one.
         ScopedLock hold(Worker().lock);
         Worker().running = false;
+        Worker().requested = false;
     }
     runner.reset();
     FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);

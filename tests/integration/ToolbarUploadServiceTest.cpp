@@ -89,16 +89,22 @@ TEST_F(ToolbarServiceTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersT
 
 TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImportWithTheChosenLook)
 {
-    // The user picks two pictures, keeps their order and chooses a look.
+    // The user picks two pictures and a text file, goes on without the text
+    // file, keeps the order and chooses a look.
     int orderAsked = 0;
+    std::vector<std::wstring> named;
     FileUploaderDialogs dialogs;
     dialogs.slideshowFiles = [&](const SlideshowDialogRequest&, SlideshowDialogChoice& choice) {
-        choice.files = {folder.File(L"beach.jpg"), folder.File(L"hills.png")};
+        choice.files = {folder.File(L"beach.jpg"), folder.File(L"notes.txt"), folder.File(L"hills.png")};
         choice.sizeText = L"320x240";
         choice.isPublic = false;
         choice.effect = L"trans3";
         choice.background = L"#008080";
         return S_OK;
+    };
+    dialogs.unsupportedFiles = [&](HWND, const std::vector<std::wstring>& files) {
+        named = files;
+        return true;
     };
     dialogs.slideOrder = [&](HWND, std::vector<std::wstring>& files) {
         ++orderAsked;
@@ -117,6 +123,7 @@ TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImpor
     auto band = SitedBand();
     HWND window = ShowToolbar(band.Get());
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_SLIDESHOW, 0), 0);
+    EXPECT_EQ(std::vector<std::wstring>{folder.File(L"notes.txt")}, named);
     EXPECT_EQ(1, orderAsked);
 
     // The import is posted to the results window once both pictures are on the service.
