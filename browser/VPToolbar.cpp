@@ -14,6 +14,7 @@
 #include "common/ServiceUrl.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
+#include "dialogs/AboutDlg.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SizeLists.h"
 #include "engine/ActionStatistics.h"
@@ -627,7 +628,11 @@ bool CVPToolbar::OnCommand(UINT command)
     }
     case ID_BUTTON_LOGOUT: Navigate(ServiceUrl(IDS_LOGOUT_URL)); return true;
     case ID_BUTTON_SEARCH: Search(); return true;
-    case ID_ABOUT: return true;
+    case ID_ABOUT: {
+        CAboutDlg about;
+        about.DoModal(window_);
+        return true;
+    }
     default: break;
     }
     if (command >= kLinkStyleHtml && command <= ID_SCREENSHOT_BROWSER) {
@@ -1054,6 +1059,7 @@ HRESULT CVPToolbar::SlideShow(IDispatch* destination)
     ComPtr<IInnerFileUploader> inner;
     hr = PrepareUploader(destination, asSlideshow + asFromToolbar, inner);
     if (FAILED(hr)) return hr;
+    if (!KeepSlideshowFiles(dialogs, window_, choice.files)) return S_OK;
     if (choice.files.size() > 1) {
         hr = dialogs.slideOrder(window_, choice.files);
         if (hr != S_OK) return FAILED(hr) ? hr : S_FALSE;

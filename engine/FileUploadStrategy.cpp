@@ -28,8 +28,8 @@ const LogWriter& Log()
 }
 
 
-// Until the warning dialog is wired in, files that cannot be sent are left out
-// and the rest goes ahead; the log tells which.
+// Without a dialog (the engine alone, as in its tests) files that cannot be
+// sent are left out and the rest goes ahead; the log tells which.
 bool ProceedWithTheRest(const std::vector<std::wstring>&) { return true; }
 
 CFileUploadStrategy::RejectedFilesPrompt& Prompt()

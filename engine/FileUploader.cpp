@@ -308,20 +308,7 @@ try {
     if (FAILED(hr)) return hr;
     if (hr != S_OK || choice.files.empty()) return S_FALSE;
 
-    std::vector<std::wstring> unsupported;
-    for (const std::wstring& path : choice.files)
-        if (CFileUploadStrategy::IsRejectedPath(path, CFileUploadStrategy::FileTypeMode::ImagesOnly))
-            unsupported.push_back(path);
-    if (!unsupported.empty()) {
-        if (!dialogs.unsupportedFiles(callerWindow_, unsupported)) return S_OK;
-        choice.files.erase(std::remove_if(choice.files.begin(), choice.files.end(),
-                                          [&](const std::wstring& path) {
-                                              return std::find(unsupported.begin(), unsupported.end(), path) !=
-                                                     unsupported.end();
-                                          }),
-                           choice.files.end());
-        if (choice.files.empty()) return S_OK;
-    }
+    if (!KeepSlideshowFiles(dialogs, callerWindow_, choice.files)) return S_OK;
     if (choice.files.size() > 1) {
         hr = dialogs.slideOrder(callerWindow_, choice.files);
         if (FAILED(hr)) return hr;

@@ -8,6 +8,7 @@
 
 #include "common/TextConvert.h"
 #include "common/WebBrowser.h"
+#include "engine/FileUploadStrategy.h"
 #include "module/resource.h"
 
 using Microsoft::WRL::ComPtr;
@@ -125,6 +126,22 @@ FileUploaderDialogs FileUploaderDialogs::Defaults()
                            MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
     };
     return dialogs;
+}
+
+bool KeepSlideshowFiles(const FileUploaderDialogs& dialogs, HWND owner, std::vector<std::wstring>& files)
+{
+    std::vector<std::wstring> unsupported;
+    for (const std::wstring& path : files)
+        if (CFileUploadStrategy::IsRejectedPath(path, CFileUploadStrategy::FileTypeMode::ImagesOnly))
+            unsupported.push_back(path);
+    if (unsupported.empty()) return !files.empty();
+    if (!dialogs.unsupportedFiles(owner, unsupported)) return false;
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [&](const std::wstring& path) {
+                                   return std::find(unsupported.begin(), unsupported.end(), path) != unsupported.end();
+                               }),
+                files.end());
+    return !files.empty();
 }
 
 void InstallFileUploaderDialogs(const FileUploaderDialogs& dialogs)

@@ -69,7 +69,8 @@ struct FileUploaderDialogs {
     std::function<HRESULT(const SlideshowDialogRequest&, SlideshowDialogChoice&)> slideshowFiles;
     // Lets the user put the slides in order (files is changed in place).
     std::function<HRESULT(HWND owner, std::vector<std::wstring>& files)> slideOrder;
-    // Tells the user that some files will not go; true: go on with the rest.
+    // Tells the user that some files will not go into a slideshow (pictures
+    // only); true: go on with the rest.
     std::function<bool(HWND owner, const std::vector<std::wstring>& unsupported)> unsupportedFiles;
     // A new browser window for the results when the caller gave no destination.
     std::function<HRESULT(Microsoft::WRL::ComPtr<IUnknown>& window)> resultWindow;
@@ -80,6 +81,11 @@ struct FileUploaderDialogs {
     // The product's own windows.
     static FileUploaderDialogs Defaults();
 };
+
+// Leaves out of files what a slideshow cannot take, after telling the user
+// through dialogs.unsupportedFiles. False when nothing is to be sent: the user
+// declined the rest, or no file was left.
+bool KeepSlideshowFiles(const FileUploaderDialogs& dialogs, HWND owner, std::vector<std::wstring>& files);
 
 // Replaces the windows every uploader object opens (all at once); a member
 // left empty keeps the product's own.

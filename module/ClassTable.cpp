@@ -12,9 +12,12 @@
 #include <mutex>
 
 #include "VellumpostToolbar_h.h"
+#include "browser/CheckUpdate.h"
 #include "browser/NavigatorSupervisor.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
+#include "dialogs/WarningDlg.h"
+#include "engine/FileUploadStrategy.h"
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
 #include "module/resource.h"
@@ -42,20 +45,30 @@ HRESULT RunUploadFileDialog(const UploadDialogRequest& request, UploadDialogChoi
     return S_OK;
 }
 
-// The uploader's class row: its first creation gives it the library's dialogs,
-// which live in a library the upload engine does not link.
-HRESULT CreateFileUploader(REFIID iid, void** object)
+// Gives the upload engine the library's dialogs, which live in a library the
+// engine does not link. Done once, before the first toolbar or uploader
+// object exists; false when that failed.
+bool InstallLibraryDialogs()
 {
     static std::once_flag dialogsInstalled;
     try {
         std::call_once(dialogsInstalled, [] {
             FileUploaderDialogs dialogs;
             dialogs.uploadFiles = &RunUploadFileDialog;
+            dialogs.unsupportedFiles = &CWarningDlg::ConfirmSlideshowFiles;
             CFileUploader::SetDialogs(dialogs);
+            CFileUploadStrategy::SetRejectedFilesPrompt(&CWarningDlg::ConfirmUploadFiles);
         });
     } catch (...) {
-        return E_FAIL;
+        return false;
     }
+    return true;
+}
+
+// The uploader's class row.
+HRESULT CreateFileUploader(REFIID iid, void** object)
+{
+    if (!InstallLibraryDialogs()) return E_FAIL;
     return CFileUploader::CreateInstance(iid, object);
 }
 
@@ -63,6 +76,9 @@ HRESULT CreateFileUploader(REFIID iid, void** object)
 
 ComModule& ToolbarComModule()
 {
+    // The toolbar opens the uploader's dialogs too, before any uploader exists.
+    static const bool dialogsInstalled = InstallLibraryDialogs();
+    (void)dialogsInstalled;
     // Classes whose creator is null are registered (their clients find them
     // by ProgID and class identifier) and refused by DllGetClassObject until
     // their implementation takes its place in the row.
@@ -82,7 +98,8 @@ ComModule& ToolbarComModule()
              &CIEImageUploader::CreateInstance},
             {&CLSID_ButtonsHandler, {L"VellumpostToolbar.ButtonsHandler", nullptr}, L"ButtonsHandler Class",
              nullptr},
-            {&CLSID_CheckUpdate, {L"VellumpostToolbar.CheckUpdate", nullptr}, L"CheckUpdate Class", nullptr},
+            {&CLSID_CheckUpdate, {L"VellumpostToolbar.CheckUpdate", nullptr}, L"CheckUpdate Class",
+             &CCheckUpdate::CreateInstance},
         },
         &LIBID_VellumpostToolbarLib);
     return module;

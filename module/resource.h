@@ -173,3 +173,12 @@
 #define IDI_SPARE                   502  // image-list slots 11 and 12 (no button shows them)
 #define IDI_SEARCH                  888  // search button
 #define IDR_PRODUCT_MENU            229
+
+// --- about, update, login and warning dialogs ------------------------------------
+#define IDI_PRODUCT                 245  // product picture: about box, update question
+#define IDD_ABOUT                   230
+#define IDC_ABOUT_VERSION           1100 // "Version ..." line, filled from the version resource
+#define IDD_UPDATE                  515
+#define IDD_REGISTER                244  // login invitation: "Register" IDOK, "No Thanks" IDCANCEL
+#define IDD_WARNING                 208  // "Continue" IDOK, "Cancel" IDCANCEL
+#define IDC_WARNING_LIST            207

@@ -10,6 +10,7 @@
 #include "common/SettingsStore.h"
 #include "engine/InternetExplorerImageTarget.h"
 #include "support/ClipboardText.h"
+#include "support/DialogResponder.h"
 
 namespace vptest {
 namespace {
@@ -37,6 +38,17 @@ CUploadResult Result(const std::wstring& name)
     result.SetImageLink((L"http://i.vellumpost.com/a/b/" + name).c_str());
     result.adLink = L"http://vellumpost.com/i/" + name;
     return result;
+}
+
+TEST_F(BandTest, TheAboutCommandShowsTheAboutBoxOverTheBrowserWindow)
+{
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    HWND owner = nullptr;
+    DialogResponder user(L"About", IDOK, [&](HWND dialog) { owner = GetWindow(dialog, GW_OWNER); });
+    Command(window, 37775);
+    EXPECT_EQ(1, user.Answered());
+    EXPECT_EQ(GetAncestor(window, GA_ROOT), owner);
 }
 
 TEST_F(BandTest, ButtonsFollowTheirSettingsAndTheirToggles)

@@ -8,10 +8,13 @@
 #include "browser/BandFixture.h"
 #include "dialogs/DialogTestSupport.h"
 #include "common/TextConvert.h"
+#include "dialogs/WarningDlg.h"
 #include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
 #include "support/ClipboardText.h"
+#include "module/resource.h"
 #include "support/DevService.h"
+#include "support/DialogResponder.h"
 #include "support/FileChoice.h"
 #include "support/Pictures.h"
 #include "support/Registration.h"
@@ -86,16 +89,22 @@ TEST_F(ToolbarServiceTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersT
 
 TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImportWithTheChosenLook)
 {
-    // The user picks two pictures, keeps their order and chooses a look.
+    // The user picks two pictures and a text file, goes on without the text
+    // file, keeps the order and chooses a look.
     int orderAsked = 0;
+    std::vector<std::wstring> named;
     FileUploaderDialogs dialogs;
     dialogs.slideshowFiles = [&](const SlideshowDialogRequest&, SlideshowDialogChoice& choice) {
-        choice.files = {folder.File(L"beach.jpg"), folder.File(L"hills.png")};
+        choice.files = {folder.File(L"beach.jpg"), folder.File(L"notes.txt"), folder.File(L"hills.png")};
         choice.sizeText = L"320x240";
         choice.isPublic = false;
         choice.effect = L"trans3";
         choice.background = L"#008080";
         return S_OK;
+    };
+    dialogs.unsupportedFiles = [&](HWND, const std::vector<std::wstring>& files) {
+        named = files;
+        return true;
     };
     dialogs.slideOrder = [&](HWND, std::vector<std::wstring>& files) {
         ++orderAsked;
@@ -114,6 +123,7 @@ TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImpor
     auto band = SitedBand();
     HWND window = ShowToolbar(band.Get());
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_SLIDESHOW, 0), 0);
+    EXPECT_EQ(std::vector<std::wstring>{folder.File(L"notes.txt")}, named);
     EXPECT_EQ(1, orderAsked);
 
     // The import is posted to the results window once both pictures are on the service.
@@ -128,6 +138,49 @@ TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImpor
     EXPECT_EQ(service.Url(L"/slideshow/import.php"), import.url);
     EXPECT_NE(std::string::npos, import.postData.find("trans3")) << import.postData;
     EXPECT_NE(std::string::npos, import.postData.find("#008080")) << import.postData;
+}
+
+TEST_F(ToolbarServiceTest, FilesThatCannotBeSentAreListedAndOnlyContinueSendsTheRest)
+{
+    const std::wstring notes = folder.File(L"notes.txt"), beach = folder.File(L"beach.jpg");
+    FILE* file = _wfopen(notes.c_str(), L"wb");
+    ASSERT_TRUE(file);
+    fputs("not a picture", file);
+    fclose(file);
+    CFileUploadStrategy::SetRejectedFilesPrompt(&CWarningDlg::ConfirmUploadFiles);
+    struct Restore {
+        ~Restore() { CFileUploadStrategy::SetRejectedFilesPrompt(nullptr); }
+    } restore;
+
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    CVPToolbar& toolbar = band->Toolbar();
+    // The user chooses files, and answers the warning with button.
+    auto upload = [&](const std::vector<std::wstring>& files, UINT button) {
+        std::vector<std::wstring> listed;
+        DialogResponder user(L"Vellumpost - Image Hosting", button,
+                             [&](HWND dialog) { listed = ListRows(GetDlgItem(dialog, IDC_WARNING_LIST)); },
+                             IDC_WARNING_LIST);
+        toolbar.SetUploadDialogScript(ChooseFiles(files));
+        DialogWatchdog watchdog(GetCurrentThreadId());
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_UPLOAD, 0), 0);
+        EXPECT_FALSE(watchdog.Fired());
+        EXPECT_EQ(1, user.Answered());
+        return listed;
+    };
+    const std::wstring unsupported = notes + L"|Unsupported file type";
+    EXPECT_EQ(std::vector<std::wstring>{unsupported}, upload({beach, notes}, IDCANCEL));
+    // Every file unsupported: the warning lists them all and Continue sends nothing.
+    EXPECT_EQ(std::vector<std::wstring>{unsupported}, upload({notes}, IDOK));
+    EXPECT_EQ(std::vector<std::wstring>{unsupported}, upload({beach, notes}, IDOK));
+
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (toolbar.History().size() < 1 && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        PumpMessages();
+    }
+    ASSERT_EQ(1u, toolbar.History().size());
+    EXPECT_EQ(1u, UploadsReceived()) << "only the picture of the last choice is sent";
 }
 
 }  // namespace

@@ -19,6 +19,13 @@ namespace {
 
 const ShotWindow kWindows[] = {
     {L"upload-images", &OpenUploadImagesWindow},
+    {L"about", &OpenAboutWindow},
+    {L"update", &OpenUpdateWindow},
+    {L"login", &OpenLoginWindow},
+    {L"warning", &OpenWarningWindow},
+    {L"progress", &OpenProgressWindow},
+    {L"upload-files", &OpenUploadFilesWindow},
+    {L"cancel-tagging", &OpenCancelTaggingWindow},
 };
 
 struct Shot {

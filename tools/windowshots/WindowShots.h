@@ -17,3 +17,13 @@ struct ShotWindow {
 
 // The upload options dialogs.
 void OpenUploadImagesWindow();
+
+// The about box, update question, login invitation and file warning; the
+// upload engine's progress, upload file and cancel-tagging windows.
+void OpenAboutWindow();
+void OpenUpdateWindow();
+void OpenLoginWindow();
+void OpenWarningWindow();
+void OpenProgressWindow();
+void OpenUploadFilesWindow();
+void OpenCancelTaggingWindow();
