@@ -14,6 +14,7 @@
 #include "VellumpostToolbar_h.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
+#include "dialogs/SlideshowDialogs.h"
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
 #include "module/resource.h"
@@ -45,20 +46,32 @@ HRESULT RunUploadFileDialog(const UploadDialogRequest& request, UploadDialogChoi
 // which live in a library the upload engine does not link.
 HRESULT CreateFileUploader(REFIID iid, void** object)
 {
+    if (!InstallLibraryDialogs()) return E_FAIL;
+    return CFileUploader::CreateInstance(iid, object);
+}
+
+}  // namespace
+
+bool InstallLibraryDialogs()
+{
     static std::once_flag dialogsInstalled;
     try {
         std::call_once(dialogsInstalled, [] {
             FileUploaderDialogs dialogs;
             dialogs.uploadFiles = &RunUploadFileDialog;
+            dialogs.slideshowFiles = [](const SlideshowDialogRequest& request, SlideshowDialogChoice& choice) {
+                return RunSlideshowFileDialog(request, choice);
+            };
+            dialogs.slideOrder = [](HWND owner, std::vector<std::wstring>& files) {
+                return RunSlideOrderDialog(owner, files);
+            };
             CFileUploader::SetDialogs(dialogs);
         });
     } catch (...) {
-        return E_FAIL;
+        return false;
     }
-    return CFileUploader::CreateInstance(iid, object);
+    return true;
 }
-
-}  // namespace
 
 ComModule& ToolbarComModule()
 {
