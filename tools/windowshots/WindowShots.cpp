@@ -19,6 +19,9 @@ namespace {
 
 const ShotWindow kWindows[] = {
     {L"upload-images", &OpenUploadImagesWindow},
+    {L"slideshow-files", &OpenSlideshowFilesWindow},
+    {L"slide-order", &OpenSlideOrderWindow},
+    {L"slideshow", &OpenSlideShowWindow},
 };
 
 struct Shot {

@@ -17,3 +17,7 @@ struct ShotWindow {
 
 // The upload options dialogs.
 void OpenUploadImagesWindow();
+// The slideshow dialogs.
+void OpenSlideshowFilesWindow();
+void OpenSlideOrderWindow();
+void OpenSlideShowWindow();
