@@ -1,6 +1,8 @@
 // Control helpers of the dialogs (see the header).
 #include "dialogs/DialogControls.h"
 
+#include <commctrl.h>
+
 bool IsControlChecked(HWND dialog, int id)
 {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
@@ -25,4 +27,15 @@ std::wstring ControlText(HWND dialog, int id)
 int ComboSelection(HWND dialog, int id)
 {
     return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
+}
+
+void SetUpListColumn(HWND list, const std::wstring& title, int width, DWORD extendedStyles)
+{
+    std::wstring text = title;
+    LVCOLUMNW column = {};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.cx = width;
+    column.pszText = &text[0];
+    SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extendedStyles, extendedStyles);
 }

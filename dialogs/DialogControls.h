@@ -11,3 +11,5 @@ void SetControlChecked(HWND dialog, int id, bool on);
 std::wstring ControlText(HWND dialog, int id);
 // The selected entry of a combo box, or -1.
 int ComboSelection(HWND dialog, int id);
+// Sets a report list view up with one column and the given extended styles.
+void SetUpListColumn(HWND list, const std::wstring& title, int width, DWORD extendedStyles);

@@ -6,7 +6,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <exception>
 
 #include "common/LogWriter.h"
 #include "common/ModuleInstance.h"
@@ -24,11 +23,6 @@ static_assert(sizeof(OPENFILENAMEW) == 88, "unexpected OPENFILENAMEW layout");
 
 namespace {
 
-LogWriter Log()
-{
-    return LogWriter("CFilesForUploadDlg");
-}
-
 const wchar_t kDefaultTitle[] = L"Upload files";
 // Used only when the module's own filter strings are missing.
 const wchar_t kLastResortFilter[] = L"All files|*.*|";
@@ -36,7 +30,7 @@ const wchar_t kLastResortFilter[] = L"All files|*.*|";
 }  // namespace
 
 CFilesForUploadDlg::CFilesForUploadDlg(HWND owner, bool multipleFiles, TagCompletion* completion)
-    : owner_(owner), multipleFiles_(multipleFiles), completion_(completion)
+    : DialogWindow("CFilesForUploadDlg"), owner_(owner), multipleFiles_(multipleFiles), completion_(completion)
 {
 }
 
@@ -104,58 +98,46 @@ void CFilesForUploadDlg::TakeControls(const UploadPanelControls& controls)
     }
 }
 
-bool CFilesForUploadDlg::Run()
+std::vector<std::wstring> ShowOpenFileDialog(const OpenFileDialogSetup& setup, const char* logCategory)
 {
-    files_.clear();
-    std::vector<wchar_t> buffer(kFileBufferChars, L'\0');
-    std::wstring filter = FilterForDialog(FilterText());
-    std::wstring title = Title();
+    std::vector<wchar_t> buffer(CFilesForUploadDlg::kFileBufferChars, L'\0');
+    std::wstring filter = CFilesForUploadDlg::FilterForDialog(setup.filter);
 
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = owner_;
+    dialog.hwndOwner = setup.owner;
     dialog.hInstance = ThisModule();
     dialog.lpstrFilter = filter.c_str();
     dialog.lpstrFile = buffer.data();
-    dialog.nMaxFile = kFileBufferChars;
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags = Flags();
-    dialog.lCustData = reinterpret_cast<LPARAM>(this);
-    dialog.lpfnHook = HookProc;
-    dialog.lpTemplateName = MAKEINTRESOURCEW(IDD_FILES_FOR_UPLOAD);
+    dialog.nMaxFile = CFilesForUploadDlg::kFileBufferChars;
+    dialog.lpstrTitle = setup.title.c_str();
+    dialog.Flags = setup.flags;
+    dialog.lCustData = setup.data;
+    dialog.lpfnHook = setup.hook;
+    dialog.lpTemplateName = MAKEINTRESOURCEW(setup.panelTemplate);
 
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
     if (!GetOpenFileNameW(&dialog)) {
         DWORD error = CommDlgExtendedError();
-        if (error != 0) Log().Format("FAILED to show the file dialog, error 0x%lx", error);
-        return false;
+        if (error != 0) LogWriter(logCategory).Format("FAILED to show the file dialog, error 0x%lx", error);
+        return {};
     }
-    files_ = SplitChosenFiles(buffer.data(), buffer.size());
-    return !files_.empty();
+    return CFilesForUploadDlg::SplitChosenFiles(buffer.data(), buffer.size());
 }
 
-UINT_PTR CALLBACK CFilesForUploadDlg::HookProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam)
-try {
-    if (message == WM_INITDIALOG) {
-        auto* self = reinterpret_cast<CFilesForUploadDlg*>(reinterpret_cast<OPENFILENAMEW*>(lParam)->lCustData);
-        SetWindowLongPtrW(panel, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
-        self->panel_ = panel;
-    }
-    auto* self = reinterpret_cast<CFilesForUploadDlg*>(GetWindowLongPtrW(panel, DWLP_USER));
-    if (!self) return 0;
-    INT_PTR handled = self->OnMessage(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(panel, DWLP_USER, 0);
-        self->panel_ = nullptr;
-    }
-    return static_cast<UINT_PTR>(handled);
-} catch (const std::exception& e) {
-    Log().Write("EXCEPTION in the panel procedure: ", e.what());
-    return 0;
-} catch (...) {
-    Log().Format("EXCEPTION in the panel procedure, message 0x%x", message);
-    return 0;
+bool CFilesForUploadDlg::Run()
+{
+    OpenFileDialogSetup setup;
+    setup.owner = owner_;
+    setup.filter = FilterText();
+    setup.title = Title();
+    setup.flags = Flags();
+    setup.panelTemplate = IDD_FILES_FOR_UPLOAD;
+    setup.hook = PanelProc;
+    setup.data = PanelData();
+    files_ = ShowOpenFileDialog(setup, "CFilesForUploadDlg");
+    return !files_.empty();
 }
 
 INT_PTR CFilesForUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -169,10 +151,10 @@ INT_PTR CFilesForUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
         if (header->code == CDN_INITDONE) {
             std::wstring upload = LoadModuleString(IDS_UPLOAD_BUTTON);
             if (!upload.empty())
-                SendMessageW(GetParent(panel_), CDM_SETCONTROLTEXT, IDOK, reinterpret_cast<LPARAM>(upload.c_str()));
+                SendMessageW(GetParent(window_), CDM_SETCONTROLTEXT, IDOK, reinterpret_cast<LPARAM>(upload.c_str()));
             RECT client;
-            if (GetClientRect(panel_, &client)) OnPanelSize(client.right);
-            if (script_) PostMessageW(panel_, UM_RUN_DIALOG_SCRIPT, 0, 0);
+            if (GetClientRect(window_, &client)) OnPanelSize(client.right);
+            ScheduleScript();
         } else if (header->code == CDN_FILEOK) {
             TakeControls(ReadControls());
             if (completion_) completion_->Remember(tags);
@@ -180,11 +162,7 @@ INT_PTR CFilesForUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
         return FALSE;  // accept the choice
     }
     case UM_RUN_DIALOG_SCRIPT:
-        if (script_) {
-            DialogScript script = std::move(script_);
-            script_ = nullptr;
-            script(GetParent(panel_), panel_);
-        }
+        RunScript(GetParent(window_));
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_RESIZE && HIWORD(wParam) == BN_CLICKED) {
@@ -201,17 +179,17 @@ INT_PTR CFilesForUploadDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
 
 void CFilesForUploadDlg::OnInitPanel()
 {
-    CheckDlgButton(panel_, IDC_RESIZE, resize ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(panel_, IDC_REMOVE_SIZE_BAR, removeSizeBar ? BST_CHECKED : BST_UNCHECKED);
-    SetDlgItemTextW(panel_, IDC_TAGS, tags.c_str());
-    CheckDlgButton(panel_, IDC_INDIVIDUAL_TAGS, individualTags ? BST_CHECKED : BST_UNCHECKED);
-    HWND combo = GetDlgItem(panel_, IDC_SIZE_LIST);
+    CheckDlgButton(window_, IDC_RESIZE, resize ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(window_, IDC_REMOVE_SIZE_BAR, removeSizeBar ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextW(window_, IDC_TAGS, tags.c_str());
+    CheckDlgButton(window_, IDC_INDIVIDUAL_TAGS, individualTags ? BST_CHECKED : BST_UNCHECKED);
+    HWND combo = GetDlgItem(window_, IDC_SIZE_LIST);
     const std::vector<std::wstring>& sizes = PictureSizeTexts();
     for (const std::wstring& text : sizes) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     int index = sizeIndex >= 0 && static_cast<size_t>(sizeIndex) < sizes.size() ? sizeIndex : 2;
     SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     EnableWindow(combo, resize);
-    if (completion_) completion_->Attach(GetDlgItem(panel_, IDC_TAGS));
+    if (completion_) completion_->Attach(GetDlgItem(window_, IDC_TAGS));
 }
 
 void CFilesForUploadDlg::OnResizeClicked()
@@ -221,7 +199,7 @@ void CFilesForUploadDlg::OnResizeClicked()
     removeSizeBar = controls.removeSizeBar;
     tags = controls.tags;
     individualTags = controls.individualTags;
-    EnableWindow(GetDlgItem(panel_, IDC_SIZE_LIST), resize);
+    EnableWindow(GetDlgItem(window_, IDC_SIZE_LIST), resize);
 }
 
 void CFilesForUploadDlg::OnPanelSize(int width)
@@ -229,12 +207,12 @@ void CFilesForUploadDlg::OnPanelSize(int width)
     // The tags edit and the size list grow and shrink with the dialog; the
     // template's right margin is kept.
     RECT margin = {0, 0, 7, 0};
-    MapDialogRect(panel_, &margin);
+    MapDialogRect(window_, &margin);
     for (int id : {IDC_TAGS, IDC_SIZE_LIST}) {
-        HWND control = GetDlgItem(panel_, id);
+        HWND control = GetDlgItem(window_, id);
         RECT rect;
         if (!control || !GetWindowRect(control, &rect)) continue;
-        MapWindowPoints(nullptr, panel_, reinterpret_cast<POINT*>(&rect), 2);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
         int newWidth = width - margin.right - rect.left;
         if (id == IDC_SIZE_LIST && newWidth > 260) newWidth = 260;  // a wide list only looks lost
         if (newWidth < 60) newWidth = 60;
@@ -251,10 +229,10 @@ void CFilesForUploadDlg::OnPanelSize(int width)
 UploadPanelControls CFilesForUploadDlg::ReadControls() const
 {
     UploadPanelControls controls;
-    controls.resize = IsControlChecked(panel_, IDC_RESIZE);
-    controls.removeSizeBar = IsControlChecked(panel_, IDC_REMOVE_SIZE_BAR);
-    controls.individualTags = IsControlChecked(panel_, IDC_INDIVIDUAL_TAGS);
-    controls.tags = ControlText(panel_, IDC_TAGS);
-    controls.sizeIndex = static_cast<int>(SendDlgItemMessageW(panel_, IDC_SIZE_LIST, CB_GETCURSEL, 0, 0));
+    controls.resize = IsControlChecked(window_, IDC_RESIZE);
+    controls.removeSizeBar = IsControlChecked(window_, IDC_REMOVE_SIZE_BAR);
+    controls.individualTags = IsControlChecked(window_, IDC_INDIVIDUAL_TAGS);
+    controls.tags = ControlText(window_, IDC_TAGS);
+    controls.sizeIndex = static_cast<int>(SendDlgItemMessageW(window_, IDC_SIZE_LIST, CB_GETCURSEL, 0, 0));
     return controls;
 }

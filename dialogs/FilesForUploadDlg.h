@@ -4,14 +4,30 @@
 #pragma once
 
 #include <windows.h>
+#include <commdlg.h>
 
 #include <string>
 #include <vector>
 
-#include "dialogs/DialogScript.h"
+#include "dialogs/DialogWindow.h"
 #include "dialogs/UploadParameters.h"
 
 class TagCompletion;
+
+// How an open-file dialog with a panel of options is shown.
+struct OpenFileDialogSetup {
+    HWND owner = nullptr;
+    std::wstring filter;  // "|"-separated pairs of name and patterns
+    std::wstring title;
+    DWORD flags = 0;
+    UINT panelTemplate = 0;
+    LPOFNHOOKPROC hook = nullptr;  // the panel's procedure
+    LPARAM data = 0;               // given to the hook with WM_INITDIALOG
+};
+// Shows the system's open-file dialog with a buffer of 261000 characters.
+// The chosen paths, or nothing when the user canceled; a failure of the
+// dialog itself is written to log.
+std::vector<std::wstring> ShowOpenFileDialog(const OpenFileDialogSetup& setup, const char* logCategory);
 
 // Which files the dialog offers.
 enum class UploadFileTypes {
@@ -29,7 +45,7 @@ struct UploadPanelControls {
     int sizeIndex = -1;
 };
 
-class CFilesForUploadDlg : public virtual CUploadParameters, public virtual CCommonParameters {
+class CFilesForUploadDlg : public DialogWindow, public virtual CUploadParameters, public virtual CCommonParameters {
 public:
     static const DWORD kFileBufferChars = 261000;
     static const DWORD kFlags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_ENABLETEMPLATE | OFN_ENABLEHOOK |
@@ -43,7 +59,6 @@ public:
     void SetFileTypes(UploadFileTypes types) { fileTypes_ = types; }
     // A filter of the caller's own: "|"-separated pairs of name and patterns.
     void SetFilter(std::wstring filter) { filter_ = std::move(filter); }
-    void SetScript(DialogScript script) { script_ = std::move(script); }
 
     // Shows the dialog; true when files were chosen.
     bool Run();
@@ -65,8 +80,7 @@ public:
     static std::vector<std::wstring> SplitChosenFiles(const wchar_t* buffer, size_t capacity);
 
 private:
-    static UINT_PTR CALLBACK HookProc(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitPanel();
     void OnResizeClicked();
     void OnPanelSize(int width);
@@ -77,7 +91,5 @@ private:
     TagCompletion* completion_;
     UploadFileTypes fileTypes_ = UploadFileTypes::kAll;
     std::wstring filter_;
-    DialogScript script_;
-    HWND panel_ = nullptr;
     std::vector<std::wstring> files_;
 };

@@ -3,6 +3,7 @@
 
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
+#include "dialogs/UploadParameters.h"
 #include "module/resource.h"
 
 std::vector<std::wstring> LoadTextTable(UINT firstId, const std::vector<std::wstring>& fallbacks,
@@ -44,16 +45,13 @@ const std::vector<std::wstring>& SlideshowSizeTexts()
 
 const std::vector<std::wstring>& EffectTexts()
 {
-    static const std::vector<std::wstring> list = Table(IDS_EFFECT_FIRST, {
-        L"Fade", L"Circles", L"Squares", L"Stripes"});
+    static const std::vector<std::wstring> list = Table(IDS_EFFECT_FIRST, CSlideshowParameters::EffectNames());
     return list;
 }
 
 const std::vector<std::wstring>& BackgroundTexts()
 {
-    static const std::vector<std::wstring> list = Table(IDS_COLOR_FIRST, {
-        L"Black", L"Blue", L"Fuchsia", L"Gray", L"Green", L"Lime", L"Maroon", L"Navy",
-        L"Olive", L"Purple", L"Red", L"Silver", L"Teal", L"White", L"Yellow"});
+    static const std::vector<std::wstring> list = Table(IDS_COLOR_FIRST, CSlideshowParameters::BackgroundNames());
     return list;
 }
 

@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include <cstdint>
-#include <exception>
 
 #include "common/LogWriter.h"
 #include "common/ModuleInstance.h"
@@ -18,13 +17,7 @@
 
 namespace {
 
-LogWriter Log()
-{
-    return LogWriter("CUploadImagesDlg");
-}
-
 const int kUrlColumnWidth = 400;
-const int kSwatchSize = 12;
 
 // The position of a row's picture in the list given at construction (kept as
 // the row's item data); SIZE_MAX when the row cannot be read.
@@ -84,7 +77,10 @@ bool ParseDialogNumber(const std::wstring& text, DWORD* value)
 
 CUploadImagesDlg::CUploadImagesDlg(std::vector<std::wstring> addresses, std::vector<PictureSize> sizes,
                                    TagCompletion* completion)
-    : addresses_(std::move(addresses)), sizes_(std::move(sizes)), completion_(completion)
+    : DialogWindow("CUploadImagesDlg"),
+      addresses_(std::move(addresses)),
+      sizes_(std::move(sizes)),
+      completion_(completion)
 {
     sizes_.resize(addresses_.size());
     SettingsStore settings;
@@ -138,36 +134,7 @@ INT_PTR CUploadImagesDlg::DoModal(HWND owner)
 {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
-    INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_UPLOAD_IMAGES), owner, DialogProc,
-                                     reinterpret_cast<LPARAM>(this));
-    if (result == -1) Log().Format("FAILED to create the dialog, error %lu", GetLastError());
-    if (swatches_) {
-        ImageList_Destroy(swatches_);
-        swatches_ = nullptr;
-    }
-    return result;
-}
-
-INT_PTR CALLBACK CUploadImagesDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-try {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        reinterpret_cast<CUploadImagesDlg*>(lParam)->dialog_ = dialog;
-    }
-    auto* self = reinterpret_cast<CUploadImagesDlg*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (!self) return FALSE;
-    INT_PTR handled = self->OnMessage(message, wParam, lParam);
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(dialog, DWLP_USER, 0);
-        self->dialog_ = nullptr;
-    }
-    return handled;
-} catch (const std::exception& e) {
-    Log().Write("EXCEPTION in the dialog procedure: ", e.what());
-    return FALSE;
-} catch (...) {
-    Log().Format("EXCEPTION in the dialog procedure, message 0x%x", message);
-    return FALSE;
+    return ShowModal(IDD_UPLOAD_IMAGES, owner);
 }
 
 INT_PTR CUploadImagesDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -175,17 +142,13 @@ INT_PTR CUploadImagesDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
-        if (script_) PostMessageW(dialog_, UM_RUN_DIALOG_SCRIPT, 0, 0);
+        ScheduleScript();
         return TRUE;
     case UM_RUN_DIALOG_SCRIPT:
-        if (script_) {
-            DialogScript script = std::move(script_);
-            script_ = nullptr;
-            // The dialog would show itself once its queue is empty; the
-            // script acts on it as the user sees it.
-            ShowWindow(dialog_, SW_SHOW);
-            script(dialog_, dialog_);
-        }
+        // The dialog would show itself once its queue is empty; the script
+        // acts on it as the user sees it.
+        ShowWindow(window_, SW_SHOW);
+        RunScript(window_);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -199,7 +162,7 @@ INT_PTR CUploadImagesDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             OnContinue();
             return TRUE;
         case IDCANCEL:
-            EndDialog(dialog_, IDCANCEL);
+            EndDialog(window_, IDCANCEL);
             return TRUE;
         }
         return FALSE;
@@ -209,22 +172,16 @@ INT_PTR CUploadImagesDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CUploadImagesDlg::OnInitDialog()
 {
-    SetControlChecked(dialog_, IDC_RESIZE, resize);
-    SetControlChecked(dialog_, IDC_REMOVE_SIZE_BAR, removeSizeBar);
-    SetControlChecked(dialog_, IDC_BUILD_SLIDESHOW, buildSlideshow);
-    SetDlgItemTextW(dialog_, IDC_TAGS, tags.c_str());
-    SetControlChecked(dialog_, IDC_INDIVIDUAL_TAGS, individualTags);
-    SetDlgItemInt(dialog_, IDC_MIN_WIDTH, minWidth, FALSE);
-    SetDlgItemInt(dialog_, IDC_MIN_HEIGHT, minHeight, FALSE);
+    SetControlChecked(window_, IDC_RESIZE, resize);
+    SetControlChecked(window_, IDC_REMOVE_SIZE_BAR, removeSizeBar);
+    SetControlChecked(window_, IDC_BUILD_SLIDESHOW, buildSlideshow);
+    SetDlgItemTextW(window_, IDC_TAGS, tags.c_str());
+    SetControlChecked(window_, IDC_INDIVIDUAL_TAGS, individualTags);
+    SetDlgItemInt(window_, IDC_MIN_WIDTH, minWidth, FALSE);
+    SetDlgItemInt(window_, IDC_MIN_HEIGHT, minHeight, FALSE);
 
-    HWND list = GetDlgItem(dialog_, IDC_IMAGE_LIST);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_TEXT | LVCF_WIDTH;
-    column.cx = kUrlColumnWidth;
-    column.pszText = const_cast<wchar_t*>(L"URL");
-    SendMessageW(list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    HWND list = GetDlgItem(window_, IDC_IMAGE_LIST);
+    SetUpListColumn(list, L"URL", kUrlColumnWidth, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     std::vector<bool> checks = InitialChecks(sizes_, minWidth, minHeight);
     for (size_t i = 0; i < addresses_.size(); ++i) {
         LVITEMW item = {};
@@ -237,14 +194,14 @@ void CUploadImagesDlg::OnInitDialog()
     }
 
     FillSizeCombo(buildSlideshow, sizeIndex);
-    FillSlideshowCombos();
+    look_.FillLook(window_, effectIndex, backgroundIndex);
     EnableForMode();
-    if (completion_) completion_->Attach(GetDlgItem(dialog_, IDC_TAGS));
+    if (completion_) completion_->Attach(GetDlgItem(window_, IDC_TAGS));
 }
 
 void CUploadImagesDlg::FillSizeCombo(bool slideshow, int index)
 {
-    HWND combo = GetDlgItem(dialog_, IDC_SIZE_LIST);
+    HWND combo = GetDlgItem(window_, IDC_SIZE_LIST);
     SendMessageW(combo, CB_RESETCONTENT, 0, 0);
     const std::vector<std::wstring>& list = slideshow ? SlideshowSizeTexts() : PictureSizeTexts();
     for (const std::wstring& text : list) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
@@ -253,74 +210,32 @@ void CUploadImagesDlg::FillSizeCombo(bool slideshow, int index)
     sizeListIsSlideshow_ = slideshow;
 }
 
-void CUploadImagesDlg::FillSlideshowCombos()
-{
-    HWND effects = GetDlgItem(dialog_, IDC_EFFECT);
-    for (const std::wstring& text : EffectTexts())
-        SendMessageW(effects, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageW(effects, CB_SETCURSEL, static_cast<WPARAM>(effectIndex), 0);
-
-    // One colour swatch per background entry, image i for entry i.
-    HWND backgrounds = GetDlgItem(dialog_, IDC_BACKGROUND);
-    swatches_ = ImageList_Create(kSwatchSize, kSwatchSize, ILC_COLOR24, kBackgroundCount, 0);
-    HDC screen = GetDC(nullptr);
-    for (int i = 0; swatches_ && i < kBackgroundCount; ++i) {
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, kSwatchSize, kSwatchSize);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        RECT all = {0, 0, kSwatchSize, kSwatchSize};
-        HBRUSH frame = CreateSolidBrush(RGB(0x40, 0x40, 0x40));
-        HBRUSH fill = CreateSolidBrush(BackgroundColor(i));
-        FillRect(memory, &all, frame);
-        RECT inner = {1, 1, kSwatchSize - 1, kSwatchSize - 1};
-        FillRect(memory, &inner, fill);
-        DeleteObject(fill);
-        DeleteObject(frame);
-        SelectObject(memory, old);
-        DeleteDC(memory);
-        ImageList_Add(swatches_, bitmap, nullptr);
-        DeleteObject(bitmap);
-    }
-    ReleaseDC(nullptr, screen);
-    if (swatches_) SendMessageW(backgrounds, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(swatches_));
-    const std::vector<std::wstring>& names = BackgroundTexts();
-    for (size_t i = 0; i < names.size(); ++i) {
-        COMBOBOXEXITEMW item = {};
-        item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
-        item.iItem = static_cast<INT_PTR>(i);
-        item.pszText = const_cast<wchar_t*>(names[i].c_str());
-        item.iImage = item.iSelectedImage = static_cast<int>(i);
-        SendMessageW(backgrounds, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    SendMessageW(backgrounds, CB_SETCURSEL, static_cast<WPARAM>(backgroundIndex), 0);
-}
-
 void CUploadImagesDlg::EnableForMode()
 {
     for (int id : {IDC_RESIZE, IDC_REMOVE_SIZE_BAR, IDC_TAGS, IDC_INDIVIDUAL_TAGS})
-        EnableWindow(GetDlgItem(dialog_, id), !buildSlideshow);
-    for (int id : {IDC_EFFECT, IDC_BACKGROUND}) EnableWindow(GetDlgItem(dialog_, id), buildSlideshow);
+        EnableWindow(GetDlgItem(window_, id), !buildSlideshow);
+    for (int id : {IDC_EFFECT, IDC_BACKGROUND}) EnableWindow(GetDlgItem(window_, id), buildSlideshow);
 }
 
 UploadImagesControls CUploadImagesDlg::ReadControls() const
 {
     UploadImagesControls controls;
-    controls.resize = IsControlChecked(dialog_, IDC_RESIZE);
-    controls.removeSizeBar = IsControlChecked(dialog_, IDC_REMOVE_SIZE_BAR);
-    controls.buildSlideshow = IsControlChecked(dialog_, IDC_BUILD_SLIDESHOW);
-    controls.individualTags = IsControlChecked(dialog_, IDC_INDIVIDUAL_TAGS);
-    controls.tags = ControlText(dialog_, IDC_TAGS);
-    controls.sizeIndex = ComboSelection(dialog_, IDC_SIZE_LIST);
-    controls.effectIndex = ComboSelection(dialog_, IDC_EFFECT);
-    controls.backgroundIndex = ComboSelection(dialog_, IDC_BACKGROUND);
-    controls.minWidth = ControlText(dialog_, IDC_MIN_WIDTH);
-    controls.minHeight = ControlText(dialog_, IDC_MIN_HEIGHT);
+    controls.resize = IsControlChecked(window_, IDC_RESIZE);
+    controls.removeSizeBar = IsControlChecked(window_, IDC_REMOVE_SIZE_BAR);
+    controls.buildSlideshow = IsControlChecked(window_, IDC_BUILD_SLIDESHOW);
+    controls.individualTags = IsControlChecked(window_, IDC_INDIVIDUAL_TAGS);
+    controls.tags = ControlText(window_, IDC_TAGS);
+    controls.sizeIndex = ComboSelection(window_, IDC_SIZE_LIST);
+    controls.effectIndex = ComboSelection(window_, IDC_EFFECT);
+    controls.backgroundIndex = ComboSelection(window_, IDC_BACKGROUND);
+    controls.minWidth = ControlText(window_, IDC_MIN_WIDTH);
+    controls.minHeight = ControlText(window_, IDC_MIN_HEIGHT);
     return controls;
 }
 
 std::vector<bool> CUploadImagesDlg::ReadChecks() const
 {
-    HWND list = GetDlgItem(dialog_, IDC_IMAGE_LIST);
+    HWND list = GetDlgItem(window_, IDC_IMAGE_LIST);
     std::vector<bool> checks(addresses_.size(), false);
     int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row) {
@@ -335,7 +250,7 @@ bool CUploadImagesDlg::ReadBack()
     int badField = TakeControls(ReadControls(), sizeListIsSlideshow_);
     if (badField == 0) return true;
     MessageBeep(MB_OK);
-    HWND field = GetDlgItem(dialog_, badField);
+    HWND field = GetDlgItem(window_, badField);
     SetFocus(field);
     SendMessageW(field, EM_SETSEL, 0, -1);
     return false;
@@ -362,7 +277,7 @@ void CUploadImagesDlg::OnApply()
     std::vector<bool> before = ReadChecks();
     std::vector<bool> after = before;
     ClearChecksBelow(sizes_, after, minWidth, minHeight);
-    HWND list = GetDlgItem(dialog_, IDC_IMAGE_LIST);
+    HWND list = GetDlgItem(window_, IDC_IMAGE_LIST);
     int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row) {
         size_t index = RowIndex(list, row);
@@ -372,7 +287,7 @@ void CUploadImagesDlg::OnApply()
 
 void CUploadImagesDlg::OnContinue()
 {
-    HWND tagsEdit = GetDlgItem(dialog_, IDC_TAGS);
+    HWND tagsEdit = GetDlgItem(window_, IDC_TAGS);
     if (completion_ && GetFocus() == tagsEdit && completion_->IsListOpen()) {
         // Enter picks the suggestion; the dialog stays.
         SendMessageW(tagsEdit, WM_KEYDOWN, VK_RETURN, 0);
@@ -381,5 +296,5 @@ void CUploadImagesDlg::OnContinue()
     if (!ReadBack()) return;
     KeepChecked(ReadChecks());
     if (completion_) completion_->Remember(tags);
-    EndDialog(dialog_, IDOK);
+    EndDialog(window_, IDOK);
 }

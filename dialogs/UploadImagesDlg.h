@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "dialogs/DialogScript.h"
+#include "dialogs/DialogWindow.h"
+#include "dialogs/SlideshowChoiceLists.h"
 #include "dialogs/UploadParameters.h"
 
 class TagCompletion;
@@ -43,7 +45,8 @@ struct UploadImagesControls {
     std::wstring minHeight;
 };
 
-class CUploadImagesDlg : public virtual CUploadParameters,
+class CUploadImagesDlg : public DialogWindow,
+                         public virtual CUploadParameters,
                          public virtual CCommonParameters,
                          public virtual CSlideshowDlgParameters,
                          public virtual CSlideshowParameters,
@@ -57,7 +60,6 @@ public:
 
     // IDOK (Continue) or IDCANCEL; -1 when the dialog cannot be created.
     INT_PTR DoModal(HWND owner);
-    void SetScript(DialogScript script) { script_ = std::move(script); }
 
     DWORD minWidth;
     DWORD minHeight;
@@ -77,8 +79,7 @@ public:
     const std::vector<PictureSize>& Sizes() const { return sizes_; }
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitDialog();
     void OnBuildSlideshow();
     void OnApply();
@@ -89,14 +90,11 @@ private:
     UploadImagesControls ReadControls() const;
     std::vector<bool> ReadChecks() const;
     void FillSizeCombo(bool slideshow, int index);
-    void FillSlideshowCombos();
     void EnableForMode();
 
     std::vector<std::wstring> addresses_;
     std::vector<PictureSize> sizes_;
     TagCompletion* completion_;
-    DialogScript script_;
-    HWND dialog_ = nullptr;
     bool sizeListIsSlideshow_ = false;
-    struct _IMAGELIST* swatches_ = nullptr;
+    SlideshowChoiceLists look_;
 };

@@ -47,11 +47,14 @@ public:
     int backgroundIndex = 0;
 
     // The values the service takes ("trans0".."trans3", "#RRGGBB"); an index
-    // outside the list gives the first entry's value.
+    // outside the list gives the default look: "trans0" and white.
     static std::wstring EffectValue(int index);
     static std::wstring BackgroundValue(int index);
-    // The swatch colour of a background entry (black outside the list).
+    // The swatch colour of a background entry (white outside the list).
     static COLORREF BackgroundColor(int index);
+    // The built-in names of the entries, used when the string table lacks one.
+    static std::vector<std::wstring> EffectNames();
+    static std::vector<std::wstring> BackgroundNames();
 
     std::wstring Effect() const { return EffectValue(effectIndex); }
     std::wstring Background() const { return BackgroundValue(backgroundIndex); }

@@ -16,6 +16,7 @@
 #include "browser/NavigatorSupervisor.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
+#include "dialogs/SlideshowDialogs.h"
 #include "dialogs/WarningDlg.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploader.h"
@@ -45,9 +46,16 @@ HRESULT RunUploadFileDialog(const UploadDialogRequest& request, UploadDialogChoi
     return S_OK;
 }
 
-// Gives the upload engine the library's dialogs, which live in a library the
-// engine does not link. Done once, before the first toolbar or uploader
-// object exists; false when that failed.
+// The uploader's class row: its first creation gives it the library's dialogs,
+// which live in a library the upload engine does not link.
+HRESULT CreateFileUploader(REFIID iid, void** object)
+{
+    if (!InstallLibraryDialogs()) return E_FAIL;
+    return CFileUploader::CreateInstance(iid, object);
+}
+
+}  // namespace
+
 bool InstallLibraryDialogs()
 {
     static std::once_flag dialogsInstalled;
@@ -56,6 +64,12 @@ bool InstallLibraryDialogs()
             FileUploaderDialogs dialogs;
             dialogs.uploadFiles = &RunUploadFileDialog;
             dialogs.unsupportedFiles = &CWarningDlg::ConfirmSlideshowFiles;
+            dialogs.slideshowFiles = [](const SlideshowDialogRequest& request, SlideshowDialogChoice& choice) {
+                return RunSlideshowFileDialog(request, choice);
+            };
+            dialogs.slideOrder = [](HWND owner, std::vector<std::wstring>& files) {
+                return RunSlideOrderDialog(owner, files);
+            };
             CFileUploader::SetDialogs(dialogs);
             CFileUploadStrategy::SetRejectedFilesPrompt(&CWarningDlg::ConfirmUploadFiles);
         });
@@ -65,20 +79,8 @@ bool InstallLibraryDialogs()
     return true;
 }
 
-// The uploader's class row.
-HRESULT CreateFileUploader(REFIID iid, void** object)
-{
-    if (!InstallLibraryDialogs()) return E_FAIL;
-    return CFileUploader::CreateInstance(iid, object);
-}
-
-}  // namespace
-
 ComModule& ToolbarComModule()
 {
-    // The toolbar opens the uploader's dialogs too, before any uploader exists.
-    static const bool dialogsInstalled = InstallLibraryDialogs();
-    (void)dialogsInstalled;
     // Classes whose creator is null are registered (their clients find them
     // by ProgID and class identifier) and refused by DllGetClassObject until
     // their implementation takes its place in the row.

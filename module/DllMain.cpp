@@ -25,6 +25,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
             SlideshowSizeTexts();
             EffectTexts();
             BackgroundTexts();
+            InstallLibraryDialogs();
             CReflectionWnd::ClassName();
             CVPToolbar::InitializeShared();
             log.Write("Init done");

@@ -156,6 +156,18 @@
 #define IDC_APPLY_FILTER            514
 // --- end of upload options dialogs ---------------------------------------------
 
+// --- slideshow dialogs: templates, the order list's menu and its commands --------
+// Format, Effect and Background use the ids of the upload options dialogs
+// (IDC_SIZE_LIST, IDC_EFFECT, IDC_BACKGROUND and their labels); the order
+// lists are IDC_IMAGE_LIST.
+#define IDD_FILES_FOR_SLIDESHOW     240  // choices panel inside the slideshow file dialog
+#define IDD_SLIDE_ORDER             241  // slide order only
+#define IDD_SLIDESHOW               243  // slide order with size, effect and background
+#define IDR_CHECK_MENU              500  // "Check All" / "Uncheck All" of a check-box list
+#define ID_CHECK_ALL                39000
+#define ID_UNCHECK_ALL              39001
+// --- end of slideshow dialogs ----------------------------------------------------
+
 // --- cancel-tagging question: template -------------------------------------------
 // Buttons: "Yes" IDYES, "No" IDCANCEL, "Continue later" IDNO.
 #define IDD_CANCEL_TAGGING          514

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,30 @@ auto RunScripted(Dialog& dialog, DialogScript script, Show show) -> decltype(sho
     EXPECT_FALSE(watchdog.Fired()) << "the script did not close the dialog";
     EXPECT_TRUE(ran) << "the script never ran";
     return result;
+}
+
+// Selects exactly rows in a list view (none for an empty list), with the focus
+// on each in turn.
+inline void SelectRows(HWND list, const std::vector<int>& rows)
+{
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (int row : rows) ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+// A drag in a list of a dialog as the user makes it: the list view's start
+// of a drag reaches the dialog, then the mouse moves to the middle of row.
+// The button stays down; release it with WM_LBUTTONUP.
+inline void DragRowsOver(HWND dialog, HWND list, int row)
+{
+    NMLISTVIEW start = {};
+    start.hdr.hwndFrom = list;
+    start.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    start.hdr.code = LVN_BEGINDRAG;
+    SendMessageW(dialog, WM_NOTIFY, start.hdr.idFrom, reinterpret_cast<LPARAM>(&start));
+    RECT rect = {LVIR_BOUNDS, 0, 0, 0};
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect));
+    SendMessageW(list, WM_MOUSEMOVE, MK_LBUTTON,
+                 MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
 }
 
 class FakeTagCompletion : public TagCompletion {

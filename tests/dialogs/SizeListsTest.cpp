@@ -11,6 +11,7 @@
 
 #include "common/SettingsStore.h"
 #include "dialogs/SizeLists.h"
+#include "dialogs/SlideshowChoiceLists.h"
 #include "dialogs/UploadParameters.h"
 
 namespace {
@@ -77,12 +78,21 @@ TEST(SlideshowParametersTest, EffectAndBackgroundValues)
     EXPECT_EQ(L"#FF00FF", CSlideshowParameters::BackgroundValue(2));
     EXPECT_EQ(L"#C0C0C0", CSlideshowParameters::BackgroundValue(11));
     EXPECT_EQ(L"#FFFF00", CSlideshowParameters::BackgroundValue(14));
-    EXPECT_EQ(L"#000000", CSlideshowParameters::BackgroundValue(15)) << "outside the list";
+    EXPECT_EQ(L"#FFFFFF", CSlideshowParameters::BackgroundValue(15)) << "outside the list: white";
+    EXPECT_EQ(L"#FFFFFF", CSlideshowParameters::BackgroundValue(-1));
     CSlideshowParameters parameters;
     parameters.effectIndex = 2;
     parameters.backgroundIndex = 13;
     EXPECT_EQ(L"trans2", parameters.Effect());
     EXPECT_EQ(L"#FFFFFF", parameters.Background());
+}
+
+TEST(SlideshowParametersTest, StoredIndicesOutsideAListAreClamped)
+{
+    EXPECT_EQ(3, ClampListIndex(9, 4, 0)) << "past the end: the last entry";
+    EXPECT_EQ(1, ClampListIndex(-1, 3, 1)) << "nothing stored: the default";
+    EXPECT_EQ(0, ClampListIndex(-5, 3, -1));
+    EXPECT_EQ(-1, ClampListIndex(0, 0, 0)) << "an empty list selects nothing";
 }
 
 }  // namespace

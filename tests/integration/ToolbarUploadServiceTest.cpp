@@ -2,6 +2,8 @@
 // user chooses reach the service, their results reach the band's history
 // through the toolbar target, and the paste menu offers their links.
 #include <windows.h>
+#include <commctrl.h>
+#include <dlgs.h>
 
 #include <gtest/gtest.h>
 
@@ -9,8 +11,10 @@
 #include "dialogs/DialogTestSupport.h"
 #include "common/TextConvert.h"
 #include "dialogs/WarningDlg.h"
+#include "dialogs/SlideshowDialogs.h"
 #include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
+#include "module/resource.h"
 #include "support/ClipboardText.h"
 #include "module/resource.h"
 #include "support/DevService.h"
@@ -19,6 +23,7 @@
 #include "support/Pictures.h"
 #include "support/Registration.h"
 #include "support/TempFolder.h"
+#include "tests/integration/StrategyRun.h"
 
 namespace vptest {
 namespace {
@@ -46,6 +51,30 @@ protected:
             if (record["path"].String() == "/upload_api.php") ++uploads;
         return uploads;
     }
+
+    // Without a page destination a slideshow's import opens a results window:
+    // here the frame's browser double.
+    std::function<HRESULT(Microsoft::WRL::ComPtr<IUnknown>&)> ResultsInFrame()
+    {
+        return [this](Microsoft::WRL::ComPtr<IUnknown>& result) {
+            result = Query<IUnknown>(browser_);
+            return result ? S_OK : E_NOINTERFACE;
+        };
+    }
+    // Pumps the toolbar's thread until the import reaches the results window.
+    void WaitForImport()
+    {
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (browser_->navigations.empty() && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            PumpMessages();
+        }
+    }
+    // The test's answers in place of the dialogs, the product's back at the end.
+    struct ScopedDialogs {
+        explicit ScopedDialogs(const FileUploaderDialogs& dialogs) { CFileUploader::SetDialogs(dialogs); }
+        ~ScopedDialogs() { CFileUploader::SetDialogs(FileUploaderDialogs()); }
+    };
 
     DevService service;
     TempFolder folder{TempFolder::OutsideTemporaryFolder};
@@ -110,15 +139,8 @@ TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImpor
         ++orderAsked;
         return files.size() == 2 ? S_OK : E_FAIL;
     };
-    // Without a page destination the import opens a results window: here the frame's browser double.
-    dialogs.resultWindow = [&](Microsoft::WRL::ComPtr<IUnknown>& result) {
-        result = Query<IUnknown>(browser_);
-        return result ? S_OK : E_NOINTERFACE;
-    };
-    CFileUploader::SetDialogs(dialogs);
-    struct Restore {
-        ~Restore() { CFileUploader::SetDialogs(FileUploaderDialogs()); }
-    } restore;
+    dialogs.resultWindow = ResultsInFrame();
+    ScopedDialogs installed(dialogs);
 
     auto band = SitedBand();
     HWND window = ShowToolbar(band.Get());
@@ -127,11 +149,7 @@ TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImpor
     EXPECT_EQ(1, orderAsked);
 
     // The import is posted to the results window once both pictures are on the service.
-    const ULONGLONG end = GetTickCount64() + 60000;
-    while (browser_->navigations.empty() && GetTickCount64() < end) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        PumpMessages();
-    }
+    WaitForImport();
     EXPECT_EQ(2u, UploadsReceived());
     ASSERT_EQ(1u, browser_->navigations.size());
     const auto& import = browser_->navigations[0];
@@ -181,6 +199,60 @@ TEST_F(ToolbarServiceTest, FilesThatCannotBeSentAreListedAndOnlyContinueSendsThe
     }
     ASSERT_EQ(1u, toolbar.History().size());
     EXPECT_EQ(1u, UploadsReceived()) << "only the picture of the last choice is sent";
+}
+
+TEST_F(ToolbarServiceTest, SlideshowDialogsChoicesAndOrderReachTheService)
+{
+    // The library's own slideshow dialogs, answered as a user would: two
+    // pictures, "640x480 (Big)", "Stripes" on "Teal", then the second dragged
+    // above the first.
+    LONG labelLeft = 0, columnLeft = 0;
+    FileUploaderDialogs dialogs;
+    dialogs.slideshowFiles = [&](const SlideshowDialogRequest& request, SlideshowDialogChoice& choice) {
+        DialogScript choose = ChooseFiles({folder.File(L"beach.jpg"), folder.File(L"hills.png")});
+        return RunSlideshowFileDialog(request, choice, [&, choose](HWND window, HWND panel) {
+            RECT label = {}, column = {};
+            GetWindowRect(GetDlgItem(panel, IDC_EFFECT_LABEL), &label);
+            GetWindowRect(GetDlgItem(window, stc3), &column);
+            labelLeft = label.left;
+            columnLeft = column.left;
+            SendDlgItemMessageW(panel, IDC_SIZE_LIST, CB_SETCURSEL, 2, 0);
+            SendDlgItemMessageW(panel, IDC_EFFECT, CB_SETCURSEL, 3, 0);
+            SendDlgItemMessageW(panel, IDC_BACKGROUND, CB_SETCURSEL, 12, 0);
+            choose(window, panel);
+        });
+    };
+    dialogs.slideOrder = [&](HWND owner, std::vector<std::wstring>& files) {
+        return RunSlideOrderDialog(owner, files, [](HWND dialog, HWND) {
+            HWND list = GetDlgItem(dialog, IDC_IMAGE_LIST);
+            SelectRows(list, {1});
+            DragRowsOver(dialog, list, 0);
+            SendMessageW(list, WM_LBUTTONUP, 0, 0);
+            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        });
+    };
+    dialogs.resultWindow = ResultsInFrame();
+    ScopedDialogs installed(dialogs);
+
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    {
+        DialogWatchdog watchdog(GetCurrentThreadId());
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_SLIDESHOW, 0), 0);
+        ASSERT_FALSE(watchdog.Fired()) << "a slideshow dialog did not take the script's answer";
+    }
+    EXPECT_EQ(columnLeft, labelLeft) << "the panel's labels line up with the file name label";
+
+    WaitForImport();
+    std::vector<std::string> sent;
+    for (const Json& upload : UploadRecords(service.Requests()))
+        if (const Json* file = RecordField(upload, "fileupload")) sent.push_back((*file)["filename"].String());
+    EXPECT_EQ((std::vector<std::string>{"hills.png", "beach.jpg"}), sent) << "in the order the user set";
+    ASSERT_EQ(1u, browser_->navigations.size());
+    const std::string& import = browser_->navigations[0].postData;
+    EXPECT_NE(std::string::npos, import.find("trans3")) << import;
+    EXPECT_NE(std::string::npos, import.find("#008080")) << import;
+    EXPECT_NE(std::string::npos, import.find("640x480")) << import;
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ const ShotWindow kWindows[] = {
     {L"progress", &OpenProgressWindow},
     {L"upload-files", &OpenUploadFilesWindow},
     {L"cancel-tagging", &OpenCancelTaggingWindow},
+    {L"slideshow-files", &OpenSlideshowFilesWindow},
+    {L"slide-order", &OpenSlideOrderWindow},
+    {L"slideshow", &OpenSlideShowWindow},
 };
 
 struct Shot {

@@ -27,3 +27,7 @@ void OpenWarningWindow();
 void OpenProgressWindow();
 void OpenUploadFilesWindow();
 void OpenCancelTaggingWindow();
+// The slideshow dialogs.
+void OpenSlideshowFilesWindow();
+void OpenSlideOrderWindow();
+void OpenSlideShowWindow();
