@@ -14,6 +14,7 @@
 #include "dialogs/DialogControls.h"
 #include "dialogs/SizeLists.h"
 #include "dialogs/TagCompletion.h"
+#include "dialogs/TagsAutoComplete.h"
 #include "module/resource.h"
 
 #if defined(_WIN64)
@@ -126,6 +127,7 @@ bool CFilesForUploadDlg::Run()
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    ScopedTagCompletion completion(completion_);
     if (!GetOpenFileNameW(&dialog)) {
         DWORD error = CommDlgExtendedError();
         if (error != 0) Log().Format("FAILED to show the file dialog, error 0x%lx", error);

@@ -14,6 +14,7 @@
 #include "dialogs/DialogControls.h"
 #include "dialogs/SizeLists.h"
 #include "dialogs/TagCompletion.h"
+#include "dialogs/TagsAutoComplete.h"
 #include "module/resource.h"
 
 namespace {
@@ -138,8 +139,10 @@ INT_PTR CUploadImagesDlg::DoModal(HWND owner)
 {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
+    ScopedTagCompletion completion(completion_);
     INT_PTR result = DialogBoxParamW(ThisModule(), MAKEINTRESOURCEW(IDD_UPLOAD_IMAGES), owner, DialogProc,
                                      reinterpret_cast<LPARAM>(this));
+
     if (result == -1) Log().Format("FAILED to create the dialog, error %lu", GetLastError());
     if (swatches_) {
         ImageList_Destroy(swatches_);

@@ -14,6 +14,7 @@
 #include "VellumpostToolbar_h.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
+#include "dialogs/TagsDlg.h"
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
 #include "module/resource.h"
@@ -50,6 +51,10 @@ HRESULT CreateFileUploader(REFIID iid, void** object)
         std::call_once(dialogsInstalled, [] {
             FileUploaderDialogs dialogs;
             dialogs.uploadFiles = &RunUploadFileDialog;
+            dialogs.tags = [](HWND owner, const std::vector<std::wstring>& files, const std::wstring& tags,
+                              bool isPublic, TagsDialogChoice& choice) {
+                return RunTagsDialog(owner, files, tags, isPublic, choice);
+            };
             CFileUploader::SetDialogs(dialogs);
         });
     } catch (...) {
