@@ -72,6 +72,7 @@ bool CTagListCtrl::Subclass(HWND list)
     SelectObject(dc, old);
     ReleaseDC(list_, dc);
 
+    // 400 pixels until the column is fitted to the list.
     LVCOLUMNW column = {};
     column.mask = LVCF_WIDTH;
     column.cx = 400;
@@ -83,6 +84,7 @@ bool CTagListCtrl::Subclass(HWND list)
         return false;
     }
     SetPropW(list_, kOwnerProperty, this);
+    FitColumn();
     return true;
 }
 

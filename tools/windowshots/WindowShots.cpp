@@ -19,6 +19,8 @@ namespace {
 
 const ShotWindow kWindows[] = {
     {L"upload-images", &OpenUploadImagesWindow},
+    {L"tag", &OpenTagWindow},
+    {L"tags", &OpenTagsWindow},
 };
 
 struct Shot {

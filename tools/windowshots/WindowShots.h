@@ -17,3 +17,7 @@ struct ShotWindow {
 
 // The upload options dialogs.
 void OpenUploadImagesWindow();
+
+// The tag dialogs.
+void OpenTagWindow();
+void OpenTagsWindow();
