@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/ComModule.h"
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
 #include "dialogs/DialogControls.h"
@@ -95,6 +96,11 @@ TEST_F(TagDialogsTest, RememberedTagsAreOfferedOnceAndTheEnumeratorStopsAtTheEnd
     EXPECT_TRUE(Fetch(tags.Get(), 1, &hr).empty()) << "skipping far past the end reads nothing";
     EXPECT_EQ(S_FALSE, hr);
 
+    HWND edit = CreateWindowW(L"EDIT", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(S_OK, tags->Bind(edit, CTagsAutoComplete::kOptions));
+    EXPECT_FALSE(tags->IsDropDownVisible());
+    DestroyWindow(edit);
+
     ComPtr<IEnumString> copy;
     ASSERT_EQ(S_OK, tags->Clone(&copy));
     std::vector<std::wstring> copied = Fetch(copy.Get(), 2, &hr);
@@ -106,6 +112,7 @@ TEST_F(TagDialogsTest, RememberedTagsAreOfferedOnceAndTheEnumeratorStopsAtTheEnd
 TEST_F(TagDialogsTest, TagDialogOpensInsideTheScreenAndRemembersWhatIsConfirmed)
 {
     const SIZE screen = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const ULONG objectsBefore = ComModule::Instance().ObjectCount();
     CTagDlg dialog(POINT{screen.cx - 5, screen.cy - 5});
     RECT placed = {};
     LONG_PTR exStyle = 0;
@@ -121,6 +128,7 @@ TEST_F(TagDialogsTest, TagDialogOpensInsideTheScreenAndRemembersWhatIsConfirmed)
     EXPECT_TRUE(exStyle & WS_EX_LAYERED);
     EXPECT_EQ(L"  sky, sea ", dialog.Tags());
     EXPECT_EQ((std::vector<std::wstring>{L"sky, sea"}), StoredTags());
+    EXPECT_EQ(objectsBefore, ComModule::Instance().ObjectCount()) << "the dialog's completion outlived it";
 
     CTagDlg canceled(POINT{10, 10}, L"kept");
     result = vptest::RunScripted(canceled, [&](HWND window, HWND) {
