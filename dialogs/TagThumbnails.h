@@ -12,3 +12,6 @@
 // local paths are read; a picture that cannot be read, or a web address, gets
 // a blank image in its place). Null only when the list cannot be made.
 HIMAGELIST MakeTagThumbnails(const std::vector<std::wstring>& pictures);
+// The same from pictures already in memory (a page's pictures): one image per
+// entry, blank for a null one. The bitmaps stay the caller's.
+HIMAGELIST MakeTagThumbnails(const std::vector<HBITMAP>& pictures);

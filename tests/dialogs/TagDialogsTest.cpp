@@ -201,6 +201,26 @@ TEST_F(TagDialogsTest, ThumbnailsStayInStepWithThePicturesWhenSomeCannotBeRead)
     EXPECT_EQ(RGB(255, 255, 255), centre(1));
     EXPECT_NE(RGB(255, 255, 255), centre(2));
     ImageList_Destroy(list);
+
+    // From pictures in memory: a missing one keeps its place too.
+    HDC screen = GetDC(nullptr);
+    HBITMAP red = CreateCompatibleBitmap(screen, 30, 90);
+    ReleaseDC(nullptr, screen);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, red);
+    HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));
+    RECT all = {0, 0, 30, 90};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    list = MakeTagThumbnails(std::vector<HBITMAP>{nullptr, red});
+    DeleteObject(red);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(2, ImageList_GetImageCount(list));
+    EXPECT_EQ(RGB(255, 255, 255), centre(0));
+    EXPECT_EQ(RGB(255, 0, 0), centre(1));
+    ImageList_Destroy(list);
 }
 
 }  // namespace
