@@ -13,6 +13,7 @@
 #include "dialogs/DialogControls.h"
 #include "dialogs/SizeLists.h"
 #include "dialogs/TagCompletion.h"
+#include "dialogs/TagsAutoComplete.h"
 #include "module/resource.h"
 
 #if defined(_WIN64)
@@ -118,6 +119,7 @@ std::vector<std::wstring> ShowOpenFileDialog(const OpenFileDialogSetup& setup, c
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
+    ScopedTagCompletion completion(completion_);
     if (!GetOpenFileNameW(&dialog)) {
         DWORD error = CommDlgExtendedError();
         if (error != 0) LogWriter(logCategory).Format("FAILED to show the file dialog, error 0x%lx", error);

@@ -52,7 +52,8 @@ public:
                                 OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
 
     // The options start from the records' defaults; the caller may set them
-    // (resize, sizeIndex, removeSizeBar, tags, isPublic) before Run.
+    // (resize, sizeIndex, removeSizeBar, tags, isPublic) before Run. Without a
+    // completion the tags box offers the remembered tags through its own.
     CFilesForUploadDlg(HWND owner, bool multipleFiles, TagCompletion* completion = nullptr);
 
     // Offers only pictures or only videos; kAll restores the full list.

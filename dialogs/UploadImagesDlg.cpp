@@ -13,6 +13,7 @@
 #include "dialogs/DialogControls.h"
 #include "dialogs/SizeLists.h"
 #include "dialogs/TagCompletion.h"
+#include "dialogs/TagsAutoComplete.h"
 #include "module/resource.h"
 
 namespace {
@@ -134,6 +135,7 @@ INT_PTR CUploadImagesDlg::DoModal(HWND owner)
 {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
+    ScopedTagCompletion completion(completion_);
     return ShowModal(IDD_UPLOAD_IMAGES, owner);
 }
 

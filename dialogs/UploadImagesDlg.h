@@ -54,7 +54,8 @@ class CUploadImagesDlg : public DialogWindow,
 public:
     // addresses and sizes match by position (missing sizes count as 0 x 0).
     // The minimums start from the settings; the other options from the
-    // records' defaults, which the caller may change before DoModal.
+    // records' defaults, which the caller may change before DoModal. Without
+    // a completion the dialog makes its own over the remembered tags.
     CUploadImagesDlg(std::vector<std::wstring> addresses, std::vector<PictureSize> sizes,
                      TagCompletion* completion = nullptr);
 

@@ -17,6 +17,7 @@
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SlideshowDialogs.h"
+#include "dialogs/TagsDlg.h"
 #include "dialogs/WarningDlg.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploader.h"
@@ -69,6 +70,10 @@ bool InstallLibraryDialogs()
             };
             dialogs.slideOrder = [](HWND owner, std::vector<std::wstring>& files) {
                 return RunSlideOrderDialog(owner, files);
+            };
+            dialogs.tags = [](HWND owner, const std::vector<std::wstring>& files, const std::wstring& tags,
+                              bool isPublic, TagsDialogChoice& choice) {
+                return RunTagsDialog(owner, files, tags, isPublic, choice);
             };
             CFileUploader::SetDialogs(dialogs);
             CFileUploadStrategy::SetRejectedFilesPrompt(&CWarningDlg::ConfirmUploadFiles);

@@ -167,6 +167,15 @@
 #define ID_CHECK_ALL                39000
 #define ID_UNCHECK_ALL              39001
 // --- end of slideshow dialogs ----------------------------------------------------
+// --- tag dialogs: templates, controls and the permission icons -----------------
+#define IDD_TAG                     234  // tags of one picture, borderless, at the mouse
+#define IDC_TAG_TEXT                208
+#define IDD_TAGS                    508  // "Tags...": per-picture tags and permissions
+#define IDC_TAGS_LIST               503  // one owner-drawn row per picture
+#define IDC_COMMON_TAGS_LABEL       504
+#define IDC_COMMON_TAGS             505
+#define IDC_TAGS_OK                 506
+#define IDB_PERMISSIONS             510  // 15-pixel images: 0 private, 1 public; magenta is clear
 
 // --- cancel-tagging question: template -------------------------------------------
 // Buttons: "Yes" IDYES, "No" IDCANCEL, "Continue later" IDNO.

@@ -18,6 +18,7 @@
 
 #include "dialogs/DialogScript.h"
 #include "dialogs/TagCompletion.h"
+#include "module/resource.h"
 
 namespace vptest {
 
@@ -109,5 +110,27 @@ public:
     bool listOpen = false;
     std::vector<std::wstring> remembered;
 };
+
+// A left click at point (client coordinates) of window.
+inline void ClickAt(HWND window, POINT point)
+{
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y));
+    SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+}
+
+// Types text into a row's own tags in the tags dialog the way the user does:
+// Enter on the focused row opens its editor, Enter in the editor keeps the text.
+inline void EditTagRow(HWND dialog, int row, const wchar_t* text)
+{
+    HWND list = GetDlgItem(dialog, IDC_TAGS_LIST);
+    SetFocus(list);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+    HWND editor = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETEDITCONTROL, 0, 0));
+    ASSERT_TRUE(editor) << "Enter on the list did not open the row's editor";
+    SetWindowTextW(editor, text);
+    SendMessageW(editor, WM_KEYDOWN, VK_RETURN, 0);
+}
 
 }  // namespace vptest

@@ -1,9 +1,13 @@
 // The toolbar's Upload button against the development service: the files the
-// user chooses reach the service, their results reach the band's history
-// through the toolbar target, and the paste menu offers their links.
+// user chooses reach the service with the tags and permissions given to each,
+// their results reach the band's history through the toolbar target, and the
+// paste menu offers their links.
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
+
+#include <map>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +17,8 @@
 #include "dialogs/WarningDlg.h"
 #include "dialogs/SlideshowDialogs.h"
 #include "engine/FileUploader.h"
+#include "dialogs/TagListCtrl.h"
+#include "dialogs/TagsDlg.h"
 #include "engine/GdiplusSession.h"
 #include "module/resource.h"
 #include "support/ClipboardText.h"
@@ -70,11 +76,27 @@ protected:
             PumpMessages();
         }
     }
-    // The test's answers in place of the dialogs, the product's back at the end.
-    struct ScopedDialogs {
-        explicit ScopedDialogs(const FileUploaderDialogs& dialogs) { CFileUploader::SetDialogs(dialogs); }
-        ~ScopedDialogs() { CFileUploader::SetDialogs(FileUploaderDialogs()); }
-    };
+    // Tests answer the uploader's dialogs themselves; the product's own come back after each.
+    void TearDown() override
+    {
+        CFileUploader::SetDialogs(FileUploaderDialogs());
+        BandTest::TearDown();
+    }
+    // Presses Upload; false when a dialog it opened had to be closed by force.
+    bool PressUpload(HWND window)
+    {
+        DialogWatchdog watchdog(GetCurrentThreadId());
+        SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_UPLOAD, 0), 0);
+        return !watchdog.Fired();
+    }
+    void WaitForHistory(CVPToolbar& toolbar, size_t entries)
+    {
+        const ULONGLONG end = GetTickCount64() + 60000;
+        while (toolbar.History().size() < entries && GetTickCount64() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            PumpMessages();
+        }
+    }
 
     DevService service;
     TempFolder folder{TempFolder::OutsideTemporaryFolder};
@@ -88,17 +110,9 @@ TEST_F(ToolbarServiceTest, UploadButtonSendsTheChosenFilesAndThePasteMenuOffersT
     HWND window = ShowToolbar(band.Get());
     CVPToolbar& toolbar = band->Toolbar();
     toolbar.SetUploadDialogScript(ChooseFiles({folder.File(L"beach.jpg"), folder.File(L"hills.png")}));
-    {
-        DialogWatchdog watchdog(GetCurrentThreadId());
-        SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_UPLOAD, 0), 0);
-        ASSERT_FALSE(watchdog.Fired()) << "the file dialog did not take the chosen files";
-    }
+    ASSERT_TRUE(PressUpload(window)) << "the file dialog did not take the chosen files";
 
-    const ULONGLONG end = GetTickCount64() + 60000;
-    while (toolbar.History().size() < 2 && GetTickCount64() < end) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        PumpMessages();
-    }
+    WaitForHistory(toolbar, 2);
     ASSERT_EQ(2u, toolbar.History().size());
     EXPECT_EQ(2u, UploadsReceived());
 
@@ -140,7 +154,7 @@ TEST_F(ToolbarServiceTest, SlideshowButtonSendsTheChosenPicturesAndPostsTheImpor
         return files.size() == 2 ? S_OK : E_FAIL;
     };
     dialogs.resultWindow = ResultsInFrame();
-    ScopedDialogs installed(dialogs);
+    CFileUploader::SetDialogs(dialogs);
 
     auto band = SitedBand();
     HWND window = ShowToolbar(band.Get());
@@ -232,7 +246,7 @@ TEST_F(ToolbarServiceTest, SlideshowDialogsChoicesAndOrderReachTheService)
         });
     };
     dialogs.resultWindow = ResultsInFrame();
-    ScopedDialogs installed(dialogs);
+    CFileUploader::SetDialogs(dialogs);
 
     auto band = SitedBand();
     HWND window = ShowToolbar(band.Get());
@@ -253,6 +267,51 @@ TEST_F(ToolbarServiceTest, SlideshowDialogsChoicesAndOrderReachTheService)
     EXPECT_NE(std::string::npos, import.find("trans3")) << import;
     EXPECT_NE(std::string::npos, import.find("#008080")) << import;
     EXPECT_NE(std::string::npos, import.find("640x480")) << import;
+}
+
+TEST_F(ToolbarServiceTest, IndividualTagsAndPermissionsFromTheTagsDialogReachTheServiceOnTheirPictures)
+{
+    // In the tags dialog the user makes the beach private and gives the hills a tag of their own.
+    FileUploaderDialogs dialogs;
+    dialogs.tags = [](HWND owner, const std::vector<std::wstring>& files, const std::wstring& tags, bool isPublic,
+                      TagsDialogChoice& choice) {
+        return RunTagsDialog(owner, files, tags, isPublic, choice, [](HWND window, HWND) {
+            HWND list = GetDlgItem(window, IDC_TAGS_LIST);
+            EditTagRow(window, 1, L"green");
+            ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+            ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+            ClickAt(list, CTagListCtrl::Of(list)->PermissionPoint(0));
+            SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TAGS_OK, BN_CLICKED), 0);
+        });
+    };
+    CFileUploader::SetDialogs(dialogs);
+
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    CVPToolbar& toolbar = band->Toolbar();
+    const DialogScript choose = ChooseFiles({folder.File(L"beach.jpg"), folder.File(L"hills.png")});
+    toolbar.SetUploadDialogScript([choose](HWND dialog, HWND panel) {
+        SetDlgItemTextW(panel, IDC_TAGS, L"holiday");
+        CheckDlgButton(panel, IDC_INDIVIDUAL_TAGS, BST_CHECKED);
+        choose(dialog, panel);
+    });
+    ASSERT_TRUE(PressUpload(window)) << "the file or tags dialog did not close";
+    WaitForHistory(toolbar, 2);
+    std::map<std::string, std::pair<std::string, std::string>> sent;  // file name: tags, public
+    const Json requests = service.Requests();
+    for (const Json& record : requests.Items()) {
+        if (record["path"].String() != "/upload_api.php") continue;
+        std::string file, tags, isPublic;
+        for (const Json& field : record["fields"].Items()) {
+            if (field["name"].String() == "tags") tags = field["value"].String();
+            if (field["name"].String() == "public") isPublic = field["value"].String();
+            if (field["name"].String() == "fileupload") file = field["filename"].String();
+        }
+        sent[file] = {tags, isPublic};
+    }
+    using Sent = std::pair<std::string, std::string>;
+    EXPECT_EQ((Sent{"holiday", "no"}), sent["beach.jpg"]);
+    EXPECT_EQ((Sent{"green holiday", "yes"}), sent["hills.png"]);
 }
 
 }  // namespace

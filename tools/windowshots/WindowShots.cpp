@@ -29,6 +29,8 @@ const ShotWindow kWindows[] = {
     {L"slideshow-files", &OpenSlideshowFilesWindow},
     {L"slide-order", &OpenSlideOrderWindow},
     {L"slideshow", &OpenSlideShowWindow},
+    {L"tag", &OpenTagWindow},
+    {L"tags", &OpenTagsWindow},
 };
 
 struct Shot {

@@ -31,3 +31,6 @@ void OpenCancelTaggingWindow();
 void OpenSlideshowFilesWindow();
 void OpenSlideOrderWindow();
 void OpenSlideShowWindow();
+// The tag dialogs.
+void OpenTagWindow();
+void OpenTagsWindow();
