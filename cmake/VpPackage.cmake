@@ -22,7 +22,12 @@ set(VP_SETUP_FILE ${VP_SETUP_DIR}/VellumpostToolbarSetup-${PROJECT_VERSION}-${VP
 # exist wherever their folders are added.
 function(vp_package_targets)
   set(VP_OBJCOPY ${VP_MINGW_TRIPLE}-objcopy)
-  set(VP_DELIVERABLES VellumpostToolbar VellumpostContextMenuProxyX64 VellumpostContextMenuExtensionX64)
+  # The extension is built for x86_64 only; the i686 tree's setup takes it
+  # from VP_EXTENSION64.
+  set(VP_DELIVERABLES VellumpostToolbar VellumpostContextMenuProxyX64)
+  if(VP_SETUP_ARCH STREQUAL "x64")
+    list(APPEND VP_DELIVERABLES VellumpostContextMenuExtensionX64)
+  endif()
   set(release_files)
   set(missing)
   foreach(target ${VP_DELIVERABLES})
