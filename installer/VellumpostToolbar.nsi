@@ -200,6 +200,8 @@ Section "Uninstall"
 
   ${If} ${RebootFlag}
     DetailPrint "Files in use are removed when Windows restarts."
+    ; The conventional exit code of "done, a restart completes it".
+    SetErrorLevel 3010
     MessageBox MB_ICONINFORMATION|MB_OK "Some files of ${PRODUCT} are in use. They will be removed when Windows restarts." /SD IDOK
   ${EndIf}
 SectionEnd
