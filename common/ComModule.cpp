@@ -2,6 +2,8 @@
 // for every row of the class table:
 //   HKCR\CLSID\{clsid}                = description
 //       InprocServer32                = module path, ThreadingModel
+//         (local-server rows: LocalServer32 = "program path", Programmable)
+//       AppID value                   = {application}, when the row names one
 //       ProgID                        = <main ProgID>.1
 //       VersionIndependentProgID      = <main ProgID>
 //       TypeLib                       = {type library}
@@ -29,21 +31,6 @@ namespace {
 
 const wchar_t kVersionSuffix[] = L".1";
 
-// Creates HKCR\subkey (with the keys above it) and sets one string value; a
-// null name sets the default value.
-HRESULT SetClassesString(const std::wstring& subkey, const wchar_t* name, const std::wstring& value)
-{
-    HKEY created = nullptr;
-    RETURN_IF_WIN32_ERROR(RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                          nullptr, &created, nullptr));
-    RegKey key;
-    key.Attach(created);
-    const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    RETURN_IF_WIN32_ERROR(
-        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes));
-    return S_OK;
-}
-
 // The default value of HKCR\subkey; empty when the key or the value is missing.
 std::wstring ClassesString(const std::wstring& subkey)
 {
@@ -59,15 +46,6 @@ std::wstring ClassesString(const std::wstring& subkey)
         return std::wstring();
     value.resize(wcsnlen(value.c_str(), value.size()));
     return value;
-}
-
-// Deletes HKCR\subkey with everything below it; a missing key is no failure.
-HRESULT DeleteClassesTree(const std::wstring& subkey)
-{
-    const LONG status = SHDeleteKeyW(HKEY_CLASSES_ROOT, subkey.c_str());
-    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
-        return S_OK;
-    return HResultFromWin32(status);
 }
 
 HRESULT RegisterProgId(const std::wstring& progId, const ComClassEntry& entry, const std::wstring& clsid)
@@ -97,9 +75,17 @@ HRESULT RegisterClassKeys(const ComClassEntry& entry, const std::wstring& module
     const std::wstring mainProgId = entry.progIds[0];
 
     RETURN_IF_FAILED(SetClassesString(key, nullptr, entry.description));
-    RETURN_IF_FAILED(SetClassesString(key + L"\\InprocServer32", nullptr, modulePath));
-    RETURN_IF_FAILED(SetClassesString(key + L"\\InprocServer32", L"ThreadingModel",
-                                      entry.threadingModel ? entry.threadingModel : L"Apartment"));
+    if (entry.localServer) {
+        // Quoted: an unquoted program path with blanks lets Windows try to
+        // start a program of a shorter name ("C:\Program.exe").
+        RETURN_IF_FAILED(SetClassesString(key + L"\\LocalServer32", nullptr, L"\"" + modulePath + L"\""));
+        RETURN_IF_FAILED(SetClassesString(key + L"\\Programmable", nullptr, L""));
+    } else {
+        RETURN_IF_FAILED(SetClassesString(key + L"\\InprocServer32", nullptr, modulePath));
+        RETURN_IF_FAILED(SetClassesString(key + L"\\InprocServer32", L"ThreadingModel",
+                                          entry.threadingModel ? entry.threadingModel : L"Apartment"));
+    }
+    if (entry.appId) RETURN_IF_FAILED(SetClassesString(key, L"AppID", GuidText(*entry.appId)));
     RETURN_IF_FAILED(SetClassesString(key + L"\\ProgID", nullptr, mainProgId + kVersionSuffix));
     RETURN_IF_FAILED(SetClassesString(key + L"\\VersionIndependentProgID", nullptr, mainProgId));
     if (typeLib) RETURN_IF_FAILED(SetClassesString(key + L"\\TypeLib", nullptr, GuidText(*typeLib)));
@@ -132,11 +118,57 @@ HRESULT UnregisterClassKeys(const ComClassEntry& entry)
 
 }  // namespace
 
+HRESULT SetClassesString(const std::wstring& subkey, const wchar_t* name, const std::wstring& value)
+{
+    HKEY created = nullptr;
+    RETURN_IF_WIN32_ERROR(RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                          nullptr, &created, nullptr));
+    RegKey key;
+    key.Attach(created);
+    const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    RETURN_IF_WIN32_ERROR(
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes));
+    return S_OK;
+}
+
+HRESULT DeleteClassesTree(const std::wstring& subkey)
+{
+    const LONG status = SHDeleteKeyW(HKEY_CLASSES_ROOT, subkey.c_str());
+    if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND)
+        return S_OK;
+    return HResultFromWin32(status);
+}
+
 std::wstring GuidText(const GUID& guid)
 {
     wchar_t text[40] = {};
     StringFromGUID2(guid, text, ARRAYSIZE(text));
     return text;
+}
+
+HRESULT RegisterAppId(const GUID& appId, const wchar_t* name, const wchar_t* imageName, bool registering)
+{
+    RETURN_HR_IF(E_INVALIDARG, !name || !imageName);
+    const std::wstring id = GuidText(appId);
+    const std::wstring imageKey = std::wstring(L"AppID\\") + imageName;
+    if (!registering) {
+        // The image's key is removed only while it still names this application.
+        HRESULT result = S_OK;
+        RegKey image;
+        wchar_t named[64] = {};
+        DWORD bytes = sizeof(named) - sizeof(wchar_t), type = 0;
+        if (image.Open(HKEY_CLASSES_ROOT, imageKey.c_str(), KEY_QUERY_VALUE) &&
+            RegQueryValueExW(image, L"AppID", nullptr, &type, reinterpret_cast<BYTE*>(named), &bytes) ==
+                ERROR_SUCCESS &&
+            type == REG_SZ && _wcsicmp(named, id.c_str()) == 0) {
+            image.Close();
+            result = DeleteClassesTree(imageKey);
+        }
+        const HRESULT hr = DeleteClassesTree(L"AppID\\" + id);
+        return FAILED(result) ? result : hr;
+    }
+    RETURN_IF_FAILED(SetClassesString(L"AppID\\" + id, nullptr, name));
+    return SetClassesString(imageKey, L"AppID", id);
 }
 
 ComModule& ComModule::Instance()

@@ -29,7 +29,23 @@ struct ComClassEntry {
     ComCreator create;
     const wchar_t* threadingModel = L"Apartment";
     ComRegistryHook extraRegistration = nullptr;
+    // The class is served by this image as a program (LocalServer32 with the
+    // quoted program path, and Programmable) instead of as a library.
+    bool localServer = false;
+    // The application identifier the class key names in its AppID value; null: none.
+    const GUID* appId = nullptr;
 };
+
+// Creates HKCR\\subkey (with the keys above it) and sets one string value; a
+// null name sets the default value.
+[[nodiscard]] HRESULT SetClassesString(const std::wstring& subkey, const wchar_t* name, const std::wstring& value);
+// Deletes HKCR\\subkey with everything below it; a missing key is no failure.
+[[nodiscard]] HRESULT DeleteClassesTree(const std::wstring& subkey);
+
+// Writes (registering) or removes HKCR\AppID\{appId} with default value name,
+// and HKCR\AppID\<imageName> whose AppID value names the identifier.
+[[nodiscard]] HRESULT RegisterAppId(const GUID& appId, const wchar_t* name, const wchar_t* imageName,
+                                    bool registering);
 
 class ComModule {
 public:
@@ -62,8 +78,8 @@ public:
     const ComClassEntry* Find(REFCLSID clsid) const noexcept;
     const std::vector<ComClassEntry>& Classes() const noexcept { return classes_; }
 
-    // Writes every class of the table with this image as its in-process server,
-    // then registers the type library. Stops at the first failure and returns it.
+    // Writes every class of the table with this image as its server (in-process
+    // or, for local-server rows, the program), then registers the type library. Stops at the first failure and returns it.
     [[nodiscard]] HRESULT RegisterServer() const;
     // Removes what RegisterServer writes; missing keys are not failures. Goes
     // through every class and returns the first failure, S_OK when none.

@@ -121,14 +121,3 @@ std::wstring FileUrlToPath(const std::wstring& path)
     return SameFileKind(path, local) ? local : std::wstring();
 }
 
-std::wstring PathToFileUrl(const std::wstring& path)
-{
-    std::wstring url = L"file:///";
-    for (wchar_t c : path) {
-        if (c == L'%')
-            url += L"%25";
-        else
-            url += c == L'\\' ? L'/' : c;
-    }
-    return url;
-}

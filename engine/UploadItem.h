@@ -4,6 +4,9 @@
 
 #include <string>
 
+// PathToFileUrl, the inverse of FileUrlToPath below.
+#include "common/FileUrl.h"
+
 class CUploadItem {
 public:
     CUploadItem() = default;
@@ -48,7 +51,4 @@ bool IsVideoPath(const std::wstring& path);
 // (raw or decoded), and an address whose decoded path the type checks
 // (ContentTypeFromPath, IsVideoPath) would judge differently from the address.
 std::wstring FileUrlToPath(const std::wstring& path);
-// A local path as a "file:///" address that FileUrlToPath turns back into
-// the same path: "%" is escaped as "%25" and "\" becomes "/".
-std::wstring PathToFileUrl(const std::wstring& path);
 bool StartsWithFileUrl(const std::wstring& path);

@@ -5,6 +5,9 @@
 //   vpdriver info <VellumpostToolbar.dll>   version texts, exports and settings
 //   vpdriver upload <samples folder>        upload, transload and slideshow of the samples
 //   vpdriver samples <folder>               (re)writes the sample files
+//   vpdriver installation <folder>          registrations and versions of an installed copy
+//   vpdriver version <file>                 a file's version, compared with this build's
+//   vpdriver hold <library> <held> <release> keeps the library loaded while the test uninstalls
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +17,7 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/VersionStrings.h"
+#include "tools/driver/Installation.h"
 #include "tools/driver/Samples.h"
 #include "tools/driver/UploadJob.h"
 
@@ -91,7 +95,10 @@ int Usage()
 {
     std::printf("usage: vpdriver info <VellumpostToolbar.dll>\n"
                 "       vpdriver upload <samples folder>\n"
-                "       vpdriver samples <folder>\n");
+                "       vpdriver samples <folder>\n"
+                "       vpdriver installation <folder>\n"
+                "       vpdriver version <file>\n"
+                "       vpdriver hold <library> <held marker> <release marker>\n");
     return 2;
 }
 
@@ -104,5 +111,8 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"info" && argc == 3) return Info(argv[2]);
     if (command == L"upload" && argc == 3) return RunUploadJob(argv[2]);
     if (command == L"samples" && argc == 3) return MakeSamples(argv[2]);
+    if (command == L"installation" && argc == 3) return CheckInstallation(argv[2]);
+    if (command == L"version" && argc == 3) return CheckFileVersion(argv[2]);
+    if (command == L"hold" && argc == 5) return HoldLibrary(argv[2], argv[3], argv[4]);
     return Usage();
 }

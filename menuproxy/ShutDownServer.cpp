@@ -1,0 +1,11 @@
+// Stopping a running server (see the header).
+#include "menuproxy/ShutDownServer.h"
+
+STDMETHODIMP CShutDownServer::ShutDown()
+{
+    LogWriter().Write("ShutDown server");
+    // Calls arrive on the server's thread, whose message loop this ends once
+    // the answer is on its way.
+    PostQuitMessage(0);
+    return S_OK;
+}
