@@ -119,7 +119,6 @@ std::vector<std::wstring> ShowOpenFileDialog(const OpenFileDialogSetup& setup, c
 
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&controls);
-    ScopedTagCompletion completion(completion_);
     if (!GetOpenFileNameW(&dialog)) {
         DWORD error = CommDlgExtendedError();
         if (error != 0) LogWriter(logCategory).Format("FAILED to show the file dialog, error 0x%lx", error);
@@ -138,6 +137,7 @@ bool CFilesForUploadDlg::Run()
     setup.panelTemplate = IDD_FILES_FOR_UPLOAD;
     setup.hook = PanelProc;
     setup.data = PanelData();
+    ScopedTagCompletion completion(completion_);
     files_ = ShowOpenFileDialog(setup, "CFilesForUploadDlg");
     return !files_.empty();
 }
