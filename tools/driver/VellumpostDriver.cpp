@@ -5,6 +5,8 @@
 //   vpdriver info <VellumpostToolbar.dll>   version texts, exports and settings
 //   vpdriver upload <samples folder>        upload, transload and slideshow of the samples
 //   vpdriver samples <folder>               (re)writes the sample files
+//   vpdriver explorer <samples folder> [browser record]
+//                                           right-click upload through the 64-bit extension
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/VersionStrings.h"
+#include "tools/driver/ExplorerJob.h"
 #include "tools/driver/Samples.h"
 #include "tools/driver/UploadJob.h"
 
@@ -91,7 +94,8 @@ int Usage()
 {
     std::printf("usage: vpdriver info <VellumpostToolbar.dll>\n"
                 "       vpdriver upload <samples folder>\n"
-                "       vpdriver samples <folder>\n");
+                "       vpdriver samples <folder>\n"
+                "       vpdriver explorer <samples folder> [browser record]\n");
     return 2;
 }
 
@@ -104,5 +108,6 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"info" && argc == 3) return Info(argv[2]);
     if (command == L"upload" && argc == 3) return RunUploadJob(argv[2]);
     if (command == L"samples" && argc == 3) return MakeSamples(argv[2]);
+    if (command == L"explorer" && (argc == 3 || argc == 4)) return RunExplorerJob(argv[2], argc == 4 ? argv[3] : L"");
     return Usage();
 }
