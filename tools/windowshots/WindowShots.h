@@ -17,3 +17,5 @@ struct ShotWindow {
 
 // The upload options dialogs.
 void OpenUploadImagesWindow();
+// The 64-bit Explorer extension's right-click entries.
+void OpenExplorerMenuWindow();
