@@ -173,3 +173,10 @@
 #define IDI_SPARE                   502  // image-list slots 11 and 12 (no button shows them)
 #define IDI_SEARCH                  888  // search button
 #define IDR_PRODUCT_MENU            229
+
+// --- right-click menus: the browser menu pages (HTML resources) ------------------
+#define IDR_MENU_UPLOAD_ALL_IMAGES  5000
+#define IDR_MENU_UPLOAD_IMAGE       5001
+#define IDR_MENU_TAG_IMAGE          5002
+#define IDR_MENU_POST_TO_BLOG       5003
+#define IDR_MENU_TRANSLOAD_IMAGE    5004
