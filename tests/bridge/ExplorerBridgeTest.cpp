@@ -14,6 +14,7 @@
 
 #include "VellumpostContextMenuExtensionX64_h.h"
 #include "VellumpostContextMenuProxyX64_h.h"
+#include "common/Bstr.h"
 #include "common/Handle.h"
 #include "common/ProcessSnapshot.h"
 #include "common/RegKey.h"
@@ -249,40 +250,49 @@ TEST_F(ExplorerBridge, RightClickUploadReachesServiceHistoryAndBrowser)
     }
     const std::vector<std::wstring> before = HistoryLinks();
 
-    // An unknown command goes all the way to the toolbar library, which refuses it.
-    ComPtr<IContextMenuProxy> proxy;
-    ASSERT_EQ(S_OK, CreateProxy(proxy));
-    Variant none;
-    EXPECT_EQ(E_FAIL, proxy->Execute(static_cast<enum _VellumpostMenuCommand>(7), *none.Get(), 0, 0));
-    proxy.Reset();
-
     std::wstring picture;
     {
         GdiplusSession gdiplus;
         picture = folder_.File(L"right click.png");
         MakePicture(picture, 64, 48, Gdiplus::ImageFormatPNG);
     }
+    // An unknown command goes all the way to the toolbar library, which refuses it.
+    ComPtr<IContextMenuProxy> proxy;
+    ASSERT_EQ(S_OK, CreateProxy(proxy));
+    Variant files;
+    V_VT(files.Get()) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(files.Get()) = SafeArrayCreateVector(VT_BSTR, 0, 1);
+    LONG first = 0;
+    ASSERT_EQ(S_OK, SafeArrayPutElement(V_ARRAY(files.Get()), &first, Bstr(picture.c_str()).Get()));
+    EXPECT_EQ(E_FAIL, proxy->Execute(static_cast<enum _VellumpostMenuCommand>(7), *files.Get(), 0, 0));
+    proxy.Reset();
     ComPtr<IContextMenu> menu;
     ASSERT_EQ(S_OK, Extension({picture}, menu));
     EXPECT_EQ(S_OK, Invoke(*menu.Get(), "Upload File To Vellumpost"));
     menu.Reset();
-    // The proxy stays while the upload runs in it, then ends; the browser double follows.
+    // The proxy stays while the upload runs in it, then ends by itself.
     Handle proxyProcess, browserProcess;
     OpenRunning(L"VellumpostContextMenuProxyX64.exe", proxyProcess);
     EXPECT_TRUE(Ends(proxyProcess, 60000));
-    OpenRunning(L"vpbrowserdouble.exe", browserProcess);
-    EXPECT_TRUE(Ends(browserProcess, 15000));
+    size_t uploads = 0;
+    const Json requests = service.Requests();
+    for (const Json& request : requests.Items())
+        if (request["method"].String() == "POST" && request["path"].String() == "/upload_api.php") ++uploads;
+    EXPECT_EQ(1u, uploads);
 
     const std::vector<std::wstring> after = HistoryLinks();
     ASSERT_FALSE(after.empty());
     // The newest entry is this upload's: its link was not there before.
     EXPECT_EQ(before.end(), std::find(before.begin(), before.end(), after.back()));
-    EXPECT_NE(std::wstring::npos, after.back().find(service.Host())) << after.back();
+    EXPECT_NE(std::wstring::npos, after.back().find(L"/right_click.png")) << after.back();
     const std::string calls = ReadFileBytes(record);
     EXPECT_NE(std::string::npos, calls.find("Navigate http")) << calls;
     EXPECT_NE(std::string::npos, calls.find("put_Visible true")) << calls;
 
+    // Giving the browser's class back stops the double.
+    OpenRunning(L"vpbrowserdouble.exe", browserProcess);
     EXPECT_EQ(0, RunProgram(HostPath(VP_BROWSER_DOUBLE_EXE), L"--unregister"));
+    EXPECT_TRUE(Ends(browserProcess, 15000));
     RegistrySandbox::Enter();
 }
 

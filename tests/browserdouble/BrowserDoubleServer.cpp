@@ -4,7 +4,7 @@
 // blog page that another process opens can be checked from outside.
 //
 //   vpbrowserdouble --register <record file>   take over the browser's class
-//   vpbrowserdouble --unregister                give it back
+//   vpbrowserdouble --unregister                give it back and stop a running double
 //   vpbrowserdouble --record <record file> ...  serve (as COM starts it)
 #include <windows.h>
 #include <exdisp.h>
@@ -27,8 +27,13 @@ const wchar_t kBrowserServerKey[] = L"CLSID\\{0002DF01-0000-0000-C000-0000000000
 // Where the browser's own server command waits while the double stands in.
 const wchar_t kSavedValue[] = L"VpBrowserDoubleSaved";
 const DWORD kFlushMs = 100;
-// The server ends when no browser has been alive for this long.
+// The server ends when no browser has been alive for this long, or when no
+// call came for the longer time: a client process that ended while holding a
+// browser never releases it here.
 const ULONGLONG kIdleExitMs = 3000;
+const ULONGLONG kQuietExitMs = 60000;
+// Set by --unregister: a running double revokes its class and ends.
+const wchar_t kStopEvent[] = L"VellumpostBrowserDoubleStop";
 
 std::wstring ReadText(HKEY key, const wchar_t* name, bool& present)
 {
@@ -58,6 +63,10 @@ int Register(const std::wstring& record)
 
 int Unregister()
 {
+    if (HANDLE stop = OpenEventW(EVENT_MODIFY_STATE, FALSE, kStopEvent)) {
+        SetEvent(stop);
+        CloseHandle(stop);
+    }
     RegKey key;
     if (!key.Open(HKEY_CLASSES_ROOT, kBrowserServerKey, KEY_ALL_ACCESS)) return 0;
     bool saved = false;
@@ -95,13 +104,14 @@ private:
     ~BrowserFactory() override = default;
 };
 
-// Appends what the browsers were asked since the last flush; drops the
-// browsers no client holds any more.
-void Flush(FILE* record)
+// Appends what the browsers were asked since the last flush and returns
+// whether there was anything; drops the browsers no client holds any more.
+bool Flush(FILE* record)
 {
+    bool wrote = false;
     for (Served& entry : served) {
         vptest::BrowserWebBrowser& browser = *entry.browser;
-        for (; entry.callsWritten < browser.calls.size(); ++entry.callsWritten)
+        for (; entry.callsWritten < browser.calls.size(); ++entry.callsWritten, wrote = true)
             std::fprintf(record, "%s\n", Narrow(browser.calls[entry.callsWritten], CP_UTF8).c_str());
         for (; entry.navigationsWritten < browser.navigations.size(); ++entry.navigationsWritten) {
             const auto& navigation = browser.navigations[entry.navigationsWritten];
@@ -114,6 +124,7 @@ void Flush(FILE* record)
     for (Served& entry : served)
         if (entry.browser->References() > 1) alive.push_back(std::move(entry));
     served.swap(alive);
+    return wrote;
 }
 
 int Serve(const std::wstring& recordPath)
@@ -127,18 +138,27 @@ int Serve(const std::wstring& recordPath)
         std::fclose(record);
         return 1;
     }
+    const HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, kStopEvent);
     const UINT_PTR timer = SetTimer(nullptr, 0, kFlushMs, nullptr);
-    ULONGLONG lastAlive = GetTickCount64();
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_TIMER && !message.hwnd && message.wParam == timer) {
-            Flush(record);
-            if (!served.empty()) lastAlive = GetTickCount64();
-            else if (GetTickCount64() - lastAlive >= kIdleExitMs) break;
-            continue;
+    ULONGLONG lastAlive = GetTickCount64(), lastCall = lastAlive;
+    bool running = true;
+    while (running) {
+        const DWORD woke = MsgWaitForMultipleObjects(stop ? 1 : 0, &stop, FALSE, INFINITE, QS_ALLINPUT);
+        if (stop && woke == WAIT_OBJECT_0) break;
+        MSG message;
+        while (running && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) running = false;
+            else if (message.message == WM_TIMER && !message.hwnd && message.wParam == timer) {
+                const ULONGLONG now = GetTickCount64();
+                if (Flush(record)) lastCall = now;
+                if (!served.empty()) lastAlive = now;
+                running = now - lastAlive < kIdleExitMs && now - lastCall < kQuietExitMs;
+            } else {
+                DispatchMessageW(&message);
+            }
         }
-        DispatchMessageW(&message);
     }
+    if (stop) CloseHandle(stop);
     KillTimer(nullptr, timer);
     CoRevokeClassObject(cookie);
     Flush(record);
