@@ -111,10 +111,12 @@ bool Flush(FILE* record)
     bool wrote = false;
     for (Served& entry : served) {
         vptest::BrowserWebBrowser& browser = *entry.browser;
-        for (; entry.callsWritten < browser.calls.size(); ++entry.callsWritten, wrote = true)
-            std::fprintf(record, "%s\n", Narrow(browser.calls[entry.callsWritten], CP_UTF8).c_str());
-        for (; entry.navigationsWritten < browser.navigations.size(); ++entry.navigationsWritten) {
-            const auto& navigation = browser.navigations[entry.navigationsWritten];
+        for (; entry.callsWritten < browser.calls.size(); ++entry.callsWritten, wrote = true) {
+            const std::wstring& call = browser.calls[entry.callsWritten];
+            std::fprintf(record, "%s\n", Narrow(call, CP_UTF8).c_str());
+            // Each navigation's post data follows its call.
+            if (call.rfind(L"Navigate ", 0) != 0 || entry.navigationsWritten >= browser.navigations.size()) continue;
+            const auto& navigation = browser.navigations[entry.navigationsWritten++];
             if (navigation.postDataType != VT_EMPTY)
                 std::fprintf(record, "  post data: %u bytes\n", static_cast<unsigned>(navigation.postData.size()));
         }
