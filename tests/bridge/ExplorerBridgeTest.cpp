@@ -21,7 +21,9 @@
 #include "common/SettingsKey.h"
 #include "common/SettingsStore.h"
 #include "common/Variant.h"
+#include "common/FileUrl.h"
 #include "engine/GdiplusSession.h"
+#include "engine/UploadItem.h"
 #include "engine/UploadHistory.h"
 #include "menuproxy/ProxyServer.h"
 #include "support/DevService.h"
@@ -158,6 +160,16 @@ TEST(ProxyRules, CommandLineOptionsAndIdleExit)
     EXPECT_FALSE(idle.Check(7000, true));
     EXPECT_FALSE(idle.Check(8000, false));
     EXPECT_TRUE(idle.Check(13000, false));
+}
+
+// Tag and blog commands carry the files as addresses, which the toolbar
+// library turns back into paths: every name must come back as it was.
+TEST(ProxyRules, FileAddressesGiveBackTheSamePaths)
+{
+    EXPECT_EQ(L"file:///C:/Pictures/a.jpg", PathToFileUrl(L"C:\\Pictures\\a.jpg"));
+    const std::wstring longName = L"C:\\Pictures\\" + std::wstring(300, L'n') + L".jpg";
+    for (const std::wstring& path : {std::wstring(L"C:\\Pictures\\100%41 %%.png"), longName})
+        EXPECT_EQ(path, FileUrlToPath(PathToFileUrl(path)));
 }
 
 TEST_F(ExplorerBridge, MenuEntriesCommandStringsAndVerbs)
