@@ -280,11 +280,18 @@ TEST_F(ExplorerBridge, RightClickUploadReachesServiceHistoryAndBrowser)
     proxy.Reset();
     ComPtr<IContextMenu> menu;
     ASSERT_EQ(S_OK, Extension({picture}, menu));
+    // The server behind the extension's proxy goes away before the command:
+    // the extension makes its proxy again, which starts a new server.
+    Handle proxyProcess, browserProcess;
+    OpenRunning(L"VellumpostContextMenuProxyX64.exe", proxyProcess);
+    EXPECT_EQ(0, RunProgram(Proxy(), L"/ShutDown"));
+    EXPECT_TRUE(Ends(proxyProcess, 30000));
     EXPECT_EQ(S_OK, Invoke(*menu.Get(), "Upload File To Vellumpost"));
     menu.Reset();
     // The proxy stays while the upload runs in it, then ends by itself.
-    Handle proxyProcess, browserProcess;
+    proxyProcess.Close();
     OpenRunning(L"VellumpostContextMenuProxyX64.exe", proxyProcess);
+    ASSERT_TRUE(proxyProcess.IsValid());
     EXPECT_TRUE(Ends(proxyProcess, 60000));
     size_t uploads = 0;
     const Json requests = service.Requests();
