@@ -21,7 +21,19 @@ const int kBandHeight = 22;
 struct ActiveBarSlot {
     CriticalSection lock;
     IStockBar* bar = nullptr;  // holds a reference
+    // The same bar in the global interface table, so a caller on another
+    // thread gets a proxy for its own apartment instead of a foreign pointer.
+    DWORD globalCookie = 0;
 };
+
+ComPtr<IGlobalInterfaceTable> GlobalTable()
+{
+    ComPtr<IGlobalInterfaceTable> table;
+    if (FAILED(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&table))))
+        table.Reset();
+    return table;
+}
 
 ActiveBarSlot& ActiveSlot()
 {
@@ -60,20 +72,43 @@ ComPtr<IStockBar> CStockBar::ActiveBar()
     return ComPtr<IStockBar>(ActiveSlot().bar);
 }
 
+ComPtr<IStockBar> CStockBar::ActiveBarForThisThread()
+{
+    DWORD cookie = 0;
+    {
+        ScopedLock lock(ActiveSlot().lock);
+        cookie = ActiveSlot().globalCookie;
+    }
+    ComPtr<IStockBar> bar;
+    ComPtr<IGlobalInterfaceTable> table = cookie ? GlobalTable() : nullptr;
+    // A bar revoked in the meantime answers with an error: no bar.
+    if (table && FAILED(table->GetInterfaceFromGlobal(cookie, IID_PPV_ARGS(&bar)))) bar.Reset();
+    return bar;
+}
+
 void CStockBar::SetActiveBar(IStockBar* bar, IStockBar* onlyIfActive)
 try {
     LogWriter("CStockBar").Format("Set Active Bar: %s", LogAddress(bar).c_str());
     IStockBar* old = nullptr;
+    DWORD oldCookie = 0;
+    ComPtr<IGlobalInterfaceTable> table = GlobalTable();
     {
         ScopedLock lock(ActiveSlot().lock);
         ActiveBarSlot& slot = ActiveSlot();
         if (onlyIfActive && slot.bar != onlyIfActive) return;
         if (slot.bar == bar) return;
         old = slot.bar;
+        oldCookie = slot.globalCookie;
         slot.bar = bar;
+        slot.globalCookie = 0;
         if (bar) bar->AddRef();
+        // Registered here, on the bar's own thread (SetSite), under the lock so
+        // that cookie and bar always name the same band.
+        if (bar && table && FAILED(table->RegisterInterfaceInGlobal(bar, IID_IStockBar, &slot.globalCookie)))
+            slot.globalCookie = 0;
     }
     // Released outside the lock: the last reference may run a band's destructor.
+    if (table && oldCookie) table->RevokeInterfaceFromGlobal(oldCookie);
     if (old) old->Release();
 } catch (...) {
     LogWriter("CStockBar").Format("EXCEPTION on SetActiveBar %s", LogAddress(bar).c_str());

@@ -33,6 +33,9 @@ public:
 
     // The process-wide active bar, with a reference for the caller (may be null).
     static Microsoft::WRL::ComPtr<IStockBar> ActiveBar();
+    // The active bar as callable from the calling thread's apartment (a proxy
+    // when the bar lives on another thread); null without an active bar.
+    static Microsoft::WRL::ComPtr<IStockBar> ActiveBarForThisThread();
 
     CStockBar();
 

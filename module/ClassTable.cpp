@@ -14,6 +14,7 @@
 #include "VellumpostToolbar_h.h"
 #include "browser/CheckUpdate.h"
 #include "browser/NavigatorSupervisor.h"
+#include "browser/ImageContextMenu.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SlideshowDialogs.h"
@@ -100,7 +101,7 @@ ComModule& ToolbarComModule()
             {&CLSID_DragAndDropHandler, {L"VellumpostToolbar.DragAndDropHandler", nullptr},
              L"DragAndDropHandler Class", nullptr},
             {&CLSID_ImageContextMenu, {L"VellumpostToolbar.ImageContextMenu", nullptr}, L"ImageContextMenu Class",
-             nullptr, L"Apartment", &RegisterBrowserMenuEntries},
+             &CImageContextMenu::CreateInstance, L"Apartment", &RegisterBrowserMenuEntries},
             {&CLSID_IEImageUploader, {L"VellumpostToolbar.IEImageUploader", nullptr}, L"IEImageUploader Class",
              &CIEImageUploader::CreateInstance},
             {&CLSID_ButtonsHandler, {L"VellumpostToolbar.ButtonsHandler", nullptr}, L"ButtonsHandler Class",

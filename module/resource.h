@@ -203,3 +203,9 @@
 #define IDD_REGISTER                244  // login invitation: "Register" IDOK, "No Thanks" IDCANCEL
 #define IDD_WARNING                 208  // "Continue" IDOK, "Cancel" IDCANCEL
 #define IDC_WARNING_LIST            207
+// --- right-click menus: the browser menu pages (HTML resources) ------------------
+#define IDR_MENU_UPLOAD_ALL_IMAGES  5000
+#define IDR_MENU_UPLOAD_IMAGE       5001
+#define IDR_MENU_TAG_IMAGE          5002
+#define IDR_MENU_POST_TO_BLOG       5003
+#define IDR_MENU_TRANSLOAD_IMAGE    5004

@@ -8,6 +8,8 @@
 //   vpdriver installation <folder>          registrations and versions of an installed copy
 //   vpdriver version <file>                 a file's version, compared with this build's
 //   vpdriver hold <library> <held> <release> keeps the library loaded while the test uninstalls
+//   vpdriver explorer <samples folder> [browser record]
+//                                           right-click upload through the 64-bit extension
 #include <windows.h>
 
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "common/TextConvert.h"
 #include "common/VersionStrings.h"
 #include "tools/driver/Installation.h"
+#include "tools/driver/ExplorerJob.h"
 #include "tools/driver/Samples.h"
 #include "tools/driver/UploadJob.h"
 
@@ -99,6 +102,7 @@ int Usage()
                 "       vpdriver installation <folder>\n"
                 "       vpdriver version <file>\n"
                 "       vpdriver hold <library> <held marker> <release marker>\n");
+                "       vpdriver explorer <samples folder> [browser record]\n");
     return 2;
 }
 
@@ -114,5 +118,6 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"installation" && argc == 3) return CheckInstallation(argv[2]);
     if (command == L"version" && argc == 3) return CheckFileVersion(argv[2]);
     if (command == L"hold" && argc == 5) return HoldLibrary(argv[2], argv[3], argv[4]);
+    if (command == L"explorer" && (argc == 3 || argc == 4)) return RunExplorerJob(argv[2], argc == 4 ? argv[3] : L"");
     return Usage();
 }

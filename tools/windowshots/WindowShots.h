@@ -34,3 +34,5 @@ void OpenSlideShowWindow();
 // The tag dialogs.
 void OpenTagWindow();
 void OpenTagsWindow();
+// The 64-bit Explorer extension's right-click entries.
+void OpenExplorerMenuWindow();

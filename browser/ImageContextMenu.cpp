@@ -1,0 +1,431 @@
+// The right-click menus (see the header): uploader preparation and options,
+// the Explorer menu and its forwarded commands.
+#include "browser/ImageContextMenu.h"
+
+#include <shellapi.h>
+#include <strsafe.h>
+
+#include <algorithm>
+#include <atomic>
+#include <optional>
+
+#include "browser/ContextMenuDialogs.h"
+#include "browser/StockBar.h"
+#include "common/Bstr.h"
+#include "common/HResult.h"
+#include "common/SettingsStore.h"
+#include "common/TextConvert.h"
+#include "common/Variant.h"
+#include "dialogs/SizeLists.h"
+#include "engine/FileUploadStrategy.h"
+#include "engine/UploadItem.h"
+#include "engine/UploadStrategy.h"
+#include "module/resource.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// Statistics codes: the source (browser 32, Explorer 48) plus the operation.
+const int kActionExplorerUpload = asFromExplorer + asUpload;
+const int kActionExplorerBlog = asFromExplorer + asPostToBlog;
+const int kActionExplorerTag = asFromExplorer + asTagImage;
+
+// A string verb longer than this is not one of ours; it is never read further.
+const size_t kMaxVerbLength = 1024;
+
+HRESULT CreateRegisteredUploader(IFileUploader** uploader)
+{
+    return CoCreateInstance(CLSID_FileUploader, nullptr, CLSCTX_ALL, IID_PPV_ARGS(uploader));
+}
+
+std::atomic<CImageContextMenu::UploaderFactory> g_uploaderFactory{&CreateRegisteredUploader};
+
+// The upload options of a command.
+struct MenuOptions {
+    bool resize = false;
+    std::wstring sizeText;  // empty when resizing is off
+    bool isPublic = true;
+    bool removeSizeBar = true;
+};
+
+MenuOptions OptionsFromSettings()
+{
+    SettingsStore settings;
+    MenuOptions options;
+    options.resize = settings.Resize();
+    if (options.resize) options.sizeText = ListText(PictureSizeTexts(), PictureIndexForResizeTo(settings.ResizeTo()));
+    options.isPublic = settings.Public();
+    options.removeSizeBar = settings.RemoveSizeBar();
+    return options;
+}
+
+// The toolbar's options when there is a usable bar, else the settings'.
+MenuOptions ReadOptions(IStockBar* bar)
+{
+    if (!bar) return OptionsFromSettings();
+    BOOL resize = FALSE, isPublic = TRUE;
+    Bstr format;
+    Variant removeSizeBar;
+    if (FAILED(bar->GetOptions(&resize, format.Out(), &isPublic, removeSizeBar.Out()))) return OptionsFromSettings();
+    MenuOptions options;
+    options.resize = resize != FALSE;
+    if (options.resize) options.sizeText = format.Text();
+    options.isPublic = isPublic != FALSE;
+    Variant flag;
+    options.removeSizeBar = SUCCEEDED(VariantChangeType(flag.Get(), removeSizeBar.Get(), 0, VT_BOOL))
+                                ? V_BOOL(flag.Get()) != VARIANT_FALSE
+                                : SettingsStore().RemoveSizeBar();
+    return options;
+}
+
+void PutBool(Variant& out, bool flag)
+{
+    VARIANT* value = out.Out();
+    V_VT(value) = VT_BOOL;
+    V_BOOL(value) = flag ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+// VT_ARRAY | VT_BSTR of texts; false when out of memory.
+bool PutStrings(Variant& out, const std::vector<std::wstring>& texts)
+{
+    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(texts.size()));
+    if (!array) return false;
+    for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
+        Bstr text(texts[static_cast<size_t>(i)].c_str(), static_cast<UINT>(texts[static_cast<size_t>(i)].size()));
+        if (!text.Get() || FAILED(SafeArrayPutElement(array, &i, text.Get()))) {
+            SafeArrayDestroy(array);
+            return false;
+        }
+    }
+    VARIANT* value = out.Out();
+    V_VT(value) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(value) = array;
+    return true;
+}
+
+// Items that the upload's file-type test accepts (tag and blog lists get no
+// question about the others: they are left out).
+std::vector<std::wstring> AcceptedItems(const std::vector<std::wstring>& items)
+{
+    std::vector<std::wstring> accepted;
+    for (const auto& item : items)
+        if (!CFileUploadStrategy::IsRejectedPath(item, CFileUploadStrategy::FileTypeMode::Normal))
+            accepted.push_back(item);
+    return accepted;
+}
+
+// Copies text into buffer of size characters, cut and always terminated.
+template <typename Char>
+HRESULT CopyCut(const std::basic_string<Char>& text, Char* buffer, UINT size)
+{
+    const size_t fits = std::min<size_t>(text.size(), size - 1);
+    std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(fits), buffer);
+    buffer[fits] = Char();
+    return fits < text.size() ? STRSAFE_E_INSUFFICIENT_BUFFER : S_OK;
+}
+
+// A string verb, read at most kMaxVerbLength characters far.
+template <typename Char>
+bool ReadVerb(const Char* verb, std::basic_string<Char>& text)
+{
+    for (size_t at = 0; at <= kMaxVerbLength; ++at) {
+        if (verb[at] == Char()) return true;
+        text.push_back(verb[at]);
+    }
+    return false;
+}
+
+bool IsBlankOnly(const std::wstring& text)
+{
+    return text.find_first_not_of(L" \t\r\n") == std::wstring::npos;
+}
+
+}  // namespace
+
+// The uploader of one command with its interfaces.
+struct CImageContextMenu::Prepared {
+    ComPtr<IFileUploader> uploader;
+    ComPtr<IInnerFileUploader> inner;
+    ComPtr<IStockBar> bar;
+    MenuOptions options;
+};
+
+void CImageContextMenu::SetUploaderFactory(UploaderFactory factory)
+{
+    g_uploaderFactory = factory ? factory : &CreateRegisteredUploader;
+}
+
+CImageContextMenu::CImageContextMenu() : log_("CImageContextMenu")
+{
+    log_.Format("ImageContextMenu has been created %s", LogAddress(this).c_str());
+}
+
+CImageContextMenu::~CImageContextMenu() = default;
+
+HRESULT CImageContextMenu::PrepareUploader(Prepared& prepared, int action, bool withToolbar)
+{
+    HRESULT hr = g_uploaderFactory.load()(prepared.uploader.ReleaseAndGetAddressOf());
+    if (FAILED(hr) || !prepared.uploader) {
+        log_.Write("Cannot create uploader");
+        return E_FAIL;
+    }
+    // The bar lives on a browser thread: only a reference for this thread's
+    // apartment is ever called.
+    if (withToolbar) prepared.bar = CStockBar::ActiveBarForThisThread();
+    if (prepared.bar) RETURN_IF_FAILED(prepared.uploader->put_toolbar(prepared.bar.Get()));
+
+    ComPtr<IUnknown> window;
+    hr = InstalledFileUploaderDialogs().resultWindow(window);
+    if (SUCCEEDED(hr) && window) {
+        RETURN_IF_FAILED(prepared.uploader->put_destination(window.Get()));
+    } else {
+        log_.Format("No browser window for the results (0x%x)", static_cast<unsigned>(hr));
+    }
+    RETURN_IF_FAILED(prepared.uploader->put_Action(static_cast<ActionStatisticsEnum>(action)));
+    if (FAILED(prepared.uploader.As(&prepared.inner)) || !prepared.inner) return E_NOINTERFACE;
+    prepared.options = ReadOptions(prepared.bar.Get());
+    return S_OK;
+}
+
+HRESULT CImageContextMenu::RunFileCommand(LONG command, const std::vector<std::wstring>& paths, POINT at,
+                                          HWND callerWindow, IDispatch* caller, bool withToolbar)
+{
+    std::vector<std::wstring> items;
+    std::wstring tags;
+    int action = 0;
+    switch (command) {
+    case kUpload:
+        log_.Write("Invoke command HOST");
+        items = paths;
+        action = kActionExplorerUpload;
+        break;
+    case kTag: {
+        log_.Write("Invoke command TAG");
+        ContextMenuDialogs dialogs = InstalledContextMenuDialogs();
+        if (!SettingsStore().Logged()) {
+            dialogs.login(GetActiveWindow(), at);
+            return S_OK;
+        }
+        for (const auto& path : paths) items.push_back(PathToFileUrl(path));
+        items = AcceptedItems(items);
+        if (items.empty()) {
+            log_.Write("No file of a supported type to tag");
+            return S_OK;
+        }
+        const HRESULT asked = dialogs.tag(GetActiveWindow(), at, items, tags);
+        if (asked != S_OK) {
+            log_.Format("Tags not given (0x%x): nothing is tagged", static_cast<unsigned>(asked));
+            return S_OK;
+        }
+        if (IsBlankOnly(tags)) return S_OK;
+        action = kActionExplorerTag;
+        break;
+    }
+    case kPostToBlog:
+        log_.Write("Invoke command POST TO BLOG");
+        for (const auto& path : paths) items.push_back(PathToFileUrl(path));
+        items = AcceptedItems(items);
+        if (items.empty()) {
+            log_.Write("No file of a supported type to post");
+            return S_OK;
+        }
+        action = kActionExplorerBlog;
+        break;
+    default:
+        log_.Write("Invoke command with wrong ID");
+        return E_FAIL;
+    }
+
+    Prepared prepared;
+    RETURN_IF_FAILED(PrepareUploader(prepared, action, withToolbar));
+    if (callerWindow)
+        RETURN_IF_FAILED(prepared.uploader->put_CallerHWND(
+            static_cast<OLE_HANDLE>(reinterpret_cast<UINT_PTR>(callerWindow))));
+    if (caller) RETURN_IF_FAILED(prepared.uploader->put_caller(caller));
+
+    Variant list, optsize(prepared.options.sizeText.c_str()), isPublic, removeSizeBar, tagText;
+    if (!PutStrings(list, items)) return E_OUTOFMEMORY;
+    PutBool(isPublic, prepared.options.isPublic);
+    PutBool(removeSizeBar, prepared.options.removeSizeBar);
+    if (command == kTag) {
+        Variant text(tags.c_str());
+        *tagText.Out() = text.Detach();
+        return prepared.inner->UploadQueue(*list.Get(), *tagText.Get(), *isPublic.Get(), *optsize.Get(),
+                                           *removeSizeBar.Get());
+    }
+    if (command == kPostToBlog)
+        return prepared.inner->PostToBlog(*list.Get(), *optsize.Get(), *isPublic.Get(), *tagText.Get(),
+                                          *removeSizeBar.Get());
+    return prepared.inner->UploadFiles(*list.Get(), *optsize.Get(), *isPublic.Get(), *tagText.Get(),
+                                       *removeSizeBar.Get());
+}
+
+// --- Explorer ------------------------------------------------------------------------------
+
+HRESULT CImageContextMenu::ReadDroppedFiles(std::vector<std::wstring>& paths) const
+{
+    paths.clear();
+    if (!data_) return E_FAIL;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(data_->GetData(&format, &medium))) return E_FAIL;
+    HRESULT hr = E_FAIL;
+    if (medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+        HDROP drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
+        if (drop) {
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                // Names of any length: the length is asked first.
+                const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+                if (length == 0) continue;
+                std::wstring path(length + 1, L'\0');
+                const UINT copied = DragQueryFileW(drop, i, &path[0], length + 1);
+                path.resize(copied);
+                if (!path.empty()) paths.push_back(std::move(path));
+            }
+            GlobalUnlock(medium.hGlobal);
+            hr = paths.empty() ? E_FAIL : S_OK;
+        }
+    }
+    ReleaseStgMedium(&medium);
+    return hr;
+}
+
+void CImageContextMenu::RememberExplorerWindow()
+{
+    explorerWindow_ = nullptr;
+    HWND active = GetActiveWindow();
+    if (!active) {
+        log_.Write("Cannot get active window");
+        return;
+    }
+    wchar_t name[256] = {};
+    if (GetClassNameW(active, name, 256) == 0) {
+        log_.Format("Cannot get class of active window %s", LogAddress(active).c_str());
+        return;
+    }
+    log_.Write("Active window: ", name);
+    if (lstrcmpiW(name, L"CabinetWClass") == 0) explorerWindow_ = active;
+}
+
+STDMETHODIMP CImageContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY)
+try {
+    data_ = data;
+    uploadText_.clear();
+    tagText_.clear();
+    blogText_.clear();
+    std::vector<std::wstring> paths;
+    if (FAILED(ReadDroppedFiles(paths))) return E_FAIL;
+    const bool one = paths.size() == 1;
+    uploadText_ = LoadModuleString(one ? IDS_MENU_UPLOAD_FILE : IDS_MENU_UPLOAD_FILES);
+    tagText_ = LoadModuleString(one ? IDS_MENU_TAG_FILE : IDS_MENU_TAG_FILES);
+    if (one) blogText_ = LoadModuleString(IDS_MENU_POST_TO_BLOG);
+    GetCursorPos(&cursor_);
+    RememberExplorerWindow();
+    return S_OK;
+}
+COM_CATCH_RETURN(log_, "Initialize")
+
+STDMETHODIMP CImageContextMenu::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags)
+try {
+    log_.Write("QueryContextMenu");
+    if ((flags & CMF_DEFAULTONLY) || uploadText_.empty()) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+    const std::wstring* texts[] = {&uploadText_, &tagText_, &blogText_};
+    UINT added = 0;
+    for (const std::wstring* text : texts) {
+        if (text->empty() || firstId + added > lastId) break;
+        if (!InsertMenuW(menu, index + added, MF_BYPOSITION | MF_STRING, firstId + added, text->c_str())) break;
+        ++added;
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, added);
+}
+COM_CATCH_RETURN(log_, "QueryContextMenu")
+
+const std::wstring& CImageContextMenu::ItemText(UINT_PTR offset) const
+{
+    static const std::wstring none;
+    switch (offset) {
+    case kUpload: return uploadText_;
+    case kTag: return tagText_;
+    case kPostToBlog: return blogText_;
+    default: return none;
+    }
+}
+
+STDMETHODIMP CImageContextMenu::GetCommandString(UINT_PTR offset, UINT type, UINT*, CHAR* buffer, UINT size)
+try {
+    const std::wstring& text = ItemText(offset);
+    if (text.empty()) return E_INVALIDARG;
+    if (type != GCS_VERBA && type != GCS_HELPTEXTA && type != GCS_VERBW && type != GCS_HELPTEXTW) return S_OK;
+    // The size is a count the shell computed: zero, or a negative number
+    // passed as unsigned, leaves no room for the terminator.
+    if (!buffer || static_cast<int>(size) <= 0) return E_INVALIDARG;
+    if (type == GCS_VERBW || type == GCS_HELPTEXTW) return CopyCut(text, reinterpret_cast<wchar_t*>(buffer), size);
+    return CopyCut(Narrow(text), buffer, size);
+}
+COM_CATCH_RETURN(log_, "GetCommandString")
+
+LONG CImageContextMenu::CommandOfVerb(const CMINVOKECOMMANDINFO& info) const
+{
+    if (IS_INTRESOURCE(info.lpVerb)) return LOWORD(reinterpret_cast<UINT_PTR>(info.lpVerb));
+    // A string verb names one of the menu's own entries, or nothing.
+    const auto& extended = reinterpret_cast<const CMINVOKECOMMANDINFOEX&>(info);
+    const bool unicode = info.cbSize >= sizeof(CMINVOKECOMMANDINFOEX) && (info.fMask & CMIC_MASK_UNICODE) &&
+                         extended.lpVerbW && !IS_INTRESOURCE(extended.lpVerbW);
+    std::wstring verb;
+    if (unicode) {
+        if (!ReadVerb(extended.lpVerbW, verb)) return -1;
+    } else {
+        std::string narrow;
+        if (!ReadVerb(info.lpVerb, narrow)) return -1;
+        verb = Widen(narrow);
+    }
+    for (LONG command : {kUpload, kTag, kPostToBlog}) {
+        const std::wstring& text = ItemText(static_cast<UINT_PTR>(command));
+        if (!text.empty() && lstrcmpiW(verb.c_str(), text.c_str()) == 0) return command;
+    }
+    return -1;
+}
+
+STDMETHODIMP CImageContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* info)
+try {
+    log_.Write("InvokeCommand");
+    if (!info || info->cbSize < sizeof(CMINVOKECOMMANDINFO)) return E_INVALIDARG;
+    if (!data_) {
+        log_.Write("Files is empty");
+        return E_FAIL;
+    }
+    std::vector<std::wstring> paths;
+    if (FAILED(ReadDroppedFiles(paths))) return E_FAIL;
+    const LONG command = CommandOfVerb(*info);
+    return RunFileCommand(command, paths, cursor_, explorerWindow_, nullptr, true);
+}
+COM_CATCH_RETURN(log_, "InvokeCommand")
+
+STDMETHODIMP CImageContextMenu::Execute(LONG command, VARIANT files, LONG x, LONG y, IDispatch* caller)
+try {
+    std::vector<std::optional<std::wstring>> texts;
+    bool single = false;
+    if (!VariantTexts(files, texts, single)) return E_INVALIDARG;
+    std::vector<std::wstring> paths;
+    for (const auto& text : texts) {
+        // Embedded NULs would cut the name the strategy opens.
+        if (!text || text->empty() || text->find(L'\0') != std::wstring::npos) return E_INVALIDARG;
+        // The other process sends "file:///" addresses for tags and blog posts.
+        paths.push_back(command == kUpload ? *text : FileUrlToPath(*text));
+        if (paths.back().empty()) return E_INVALIDARG;
+    }
+    if (paths.empty()) return E_INVALIDARG;
+    // No active bar in a forwarding process: the settings give the options.
+    return RunFileCommand(command, paths, POINT{x, y}, nullptr, caller, false);
+}
+COM_CATCH_RETURN(log_, "Execute")
+
+// --- browser -------------------------------------------------------------------------------
+
+STDMETHODIMP CImageContextMenu::UploadAllImages(IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP CImageContextMenu::UploadImage(IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP CImageContextMenu::PostImageToBlog(IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP CImageContextMenu::TagImage(IDispatch*) { return E_NOTIMPL; }
+STDMETHODIMP CImageContextMenu::TransloadImage(IDispatch*) { return E_NOTIMPL; }
