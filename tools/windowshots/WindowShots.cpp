@@ -19,6 +19,8 @@ namespace {
 
 const ShotWindow kWindows[] = {
     {L"upload-images", &OpenUploadImagesWindow},
+    {L"page-images", &OpenPageImagesWindow},
+    {L"explorer-menu", &OpenExplorerMenuWindow},
 };
 
 struct Shot {

@@ -17,3 +17,6 @@ struct ShotWindow {
 
 // The upload options dialogs.
 void OpenUploadImagesWindow();
+// The right-click menus.
+void OpenPageImagesWindow();
+void OpenExplorerMenuWindow();
