@@ -410,6 +410,10 @@ COM_CATCH_RETURN(log_, "InvokeCommand")
 
 STDMETHODIMP CImageContextMenu::Execute(LONG command, VARIANT files, LONG x, LONG y, IDispatch* caller)
 try {
+    if (command != kUpload && command != kTag && command != kPostToBlog) {
+        log_.Write("Invoke command with wrong ID");
+        return E_FAIL;
+    }
     std::vector<std::optional<std::wstring>> texts;
     bool single = false;
     if (!VariantTexts(files, texts, single)) return E_INVALIDARG;

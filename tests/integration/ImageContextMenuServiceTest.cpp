@@ -8,6 +8,7 @@
 
 #include "browser/BandFixture.h"
 #include "browser/ImageContextMenu.h"
+#include "common/Bstr.h"
 #include "common/TextConvert.h"
 #include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
@@ -117,6 +118,40 @@ TEST_F(ImageContextMenuServiceTest, ServicePictureGoesByAddressAndExplorerFileAs
     const Json* file = RecordField(uploads[0], "fileupload");
     ASSERT_NE(nullptr, file);
     EXPECT_EQ("harbour.png", (*file)["filename"].String());
+}
+
+TEST_F(ImageContextMenuServiceTest, AnotherThreadReachesTheActiveBarOnlyThroughAProxy)
+{
+    auto band = SitedBand();
+    struct Call {
+        bool sameObject = true;
+        HRESULT hr = E_PENDING;
+        IStockBar* active = nullptr;
+    } call;
+    call.active = CStockBar::ActiveBar().Get();
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* param) -> DWORD {
+            auto& call = *static_cast<Call*>(param);
+            if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+            {
+                Microsoft::WRL::ComPtr<IStockBar> bar = CStockBar::ActiveBarForThisThread();
+                call.sameObject = bar.Get() == call.active;
+                BOOL resize = FALSE, isPublic = FALSE;
+                Bstr format;
+                Variant removeSizeBar;
+                call.hr = bar ? bar->GetOptions(&resize, format.Out(), &isPublic, removeSizeBar.Out()) : E_POINTER;
+            }
+            CoUninitialize();
+            return 0;
+        },
+        &call, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    // The band's thread serves the call while it waits.
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) PumpMessages();
+    CloseHandle(thread);
+    EXPECT_EQ(S_OK, call.hr);
+    EXPECT_FALSE(call.sameObject) << "the band's own pointer crossed to another apartment";
 }
 
 }  // namespace
