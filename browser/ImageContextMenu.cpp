@@ -109,14 +109,16 @@ bool PutStrings(Variant& out, const std::vector<std::wstring>& texts)
     return true;
 }
 
-// Items that the upload's file-type test accepts (tag and blog lists get no
-// question about the others: they are left out).
-std::vector<std::wstring> AcceptedItems(const std::vector<std::wstring>& items)
+// The "file:///" addresses of the paths that the upload's file-type test
+// accepts (tag and blog lists get no question about the others: they are left out).
+std::vector<std::wstring> AcceptedFileAddresses(const std::vector<std::wstring>& paths)
 {
     std::vector<std::wstring> accepted;
-    for (const auto& item : items)
-        if (!CFileUploadStrategy::IsRejectedPath(item, CFileUploadStrategy::FileTypeMode::Normal))
-            accepted.push_back(item);
+    for (const auto& path : paths) {
+        std::wstring address = PathToFileUrl(path);
+        if (!CFileUploadStrategy::IsRejectedPath(address, CFileUploadStrategy::FileTypeMode::Normal))
+            accepted.push_back(std::move(address));
+    }
     return accepted;
 }
 
@@ -212,8 +214,7 @@ HRESULT CImageContextMenu::RunFileCommand(LONG command, const std::vector<std::w
             dialogs.login(GetActiveWindow(), at);
             return S_OK;
         }
-        for (const auto& path : paths) items.push_back(PathToFileUrl(path));
-        items = AcceptedItems(items);
+        items = AcceptedFileAddresses(paths);
         if (items.empty()) {
             log_.Write("No file of a supported type to tag");
             return S_OK;
@@ -229,8 +230,7 @@ HRESULT CImageContextMenu::RunFileCommand(LONG command, const std::vector<std::w
     }
     case kPostToBlog:
         log_.Write("Invoke command POST TO BLOG");
-        for (const auto& path : paths) items.push_back(PathToFileUrl(path));
-        items = AcceptedItems(items);
+        items = AcceptedFileAddresses(paths);
         if (items.empty()) {
             log_.Write("No file of a supported type to post");
             return S_OK;
