@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "browser/ContextMenuDialogs.h"
+#include "browser/PagePictures.h"
 #include "browser/StockBar.h"
 #include "common/Bstr.h"
 #include "common/HResult.h"
@@ -18,6 +19,7 @@
 #include "common/Variant.h"
 #include "dialogs/SizeLists.h"
 #include "engine/FileUploadStrategy.h"
+#include "engine/TemporaryFiles.h"
 #include "engine/UploadItem.h"
 #include "engine/UploadStrategy.h"
 #include "module/resource.h"
@@ -30,6 +32,9 @@ namespace {
 const int kActionExplorerUpload = asFromExplorer + asUpload;
 const int kActionExplorerBlog = asFromExplorer + asPostToBlog;
 const int kActionExplorerTag = asFromExplorer + asTagImage;
+
+// Pictures of one page looked at for "Upload All Images".
+const long kMaxPagePictures = 1000;
 
 // A string verb longer than this is not one of ours; it is never read further.
 const size_t kMaxVerbLength = 1024;
@@ -104,14 +109,16 @@ bool PutStrings(Variant& out, const std::vector<std::wstring>& texts)
     return true;
 }
 
-// Items that the upload's file-type test accepts (tag and blog lists get no
-// question about the others: they are left out).
-std::vector<std::wstring> AcceptedItems(const std::vector<std::wstring>& items)
+// The "file:///" addresses of the paths that the upload's file-type test
+// accepts (tag and blog lists get no question about the others: they are left out).
+std::vector<std::wstring> AcceptedFileAddresses(const std::vector<std::wstring>& paths)
 {
     std::vector<std::wstring> accepted;
-    for (const auto& item : items)
-        if (!CFileUploadStrategy::IsRejectedPath(item, CFileUploadStrategy::FileTypeMode::Normal))
-            accepted.push_back(item);
+    for (const auto& path : paths) {
+        std::wstring address = PathToFileUrl(path);
+        if (!CFileUploadStrategy::IsRejectedPath(address, CFileUploadStrategy::FileTypeMode::Normal))
+            accepted.push_back(std::move(address));
+    }
     return accepted;
 }
 
@@ -207,8 +214,7 @@ HRESULT CImageContextMenu::RunFileCommand(LONG command, const std::vector<std::w
             dialogs.login(GetActiveWindow(), at);
             return S_OK;
         }
-        for (const auto& path : paths) items.push_back(PathToFileUrl(path));
-        items = AcceptedItems(items);
+        items = AcceptedFileAddresses(paths);
         if (items.empty()) {
             log_.Write("No file of a supported type to tag");
             return S_OK;
@@ -224,8 +230,7 @@ HRESULT CImageContextMenu::RunFileCommand(LONG command, const std::vector<std::w
     }
     case kPostToBlog:
         log_.Write("Invoke command POST TO BLOG");
-        for (const auto& path : paths) items.push_back(PathToFileUrl(path));
-        items = AcceptedItems(items);
+        items = AcceptedFileAddresses(paths);
         if (items.empty()) {
             log_.Write("No file of a supported type to post");
             return S_OK;
@@ -405,6 +410,10 @@ COM_CATCH_RETURN(log_, "InvokeCommand")
 
 STDMETHODIMP CImageContextMenu::Execute(LONG command, VARIANT files, LONG x, LONG y, IDispatch* caller)
 try {
+    if (command != kUpload && command != kTag && command != kPostToBlog) {
+        log_.Write("Invoke command with wrong ID");
+        return E_FAIL;
+    }
     std::vector<std::optional<std::wstring>> texts;
     bool single = false;
     if (!VariantTexts(files, texts, single)) return E_INVALIDARG;
@@ -424,8 +433,275 @@ COM_CATCH_RETURN(log_, "Execute")
 
 // --- browser -------------------------------------------------------------------------------
 
-STDMETHODIMP CImageContextMenu::UploadAllImages(IDispatch*) { return E_NOTIMPL; }
-STDMETHODIMP CImageContextMenu::UploadImage(IDispatch*) { return E_NOTIMPL; }
-STDMETHODIMP CImageContextMenu::PostImageToBlog(IDispatch*) { return E_NOTIMPL; }
-STDMETHODIMP CImageContextMenu::TagImage(IDispatch*) { return E_NOTIMPL; }
-STDMETHODIMP CImageContextMenu::TransloadImage(IDispatch*) { return E_NOTIMPL; }
+namespace {
+
+// The picture the user right-clicked, the page it is on and where the click was.
+struct ClickedPicture {
+    ComPtr<IHTMLDocument2> document;
+    ComPtr<IHTMLElement> element;
+    std::wstring url;
+    std::wstring pageUrl;
+    POINT at = {};
+};
+
+std::wstring TakeText(BSTR text)
+{
+    std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    SysFreeString(text);
+    return copy;
+}
+
+std::wstring PictureSource(IHTMLElement* element)
+{
+    ComPtr<IHTMLImgElement> image;
+    BSTR source = nullptr;
+    if (!element || FAILED(element->QueryInterface(IID_PPV_ARGS(&image))) || FAILED(image->get_src(&source)))
+        return std::wstring();
+    return TakeText(source);
+}
+
+ComPtr<IHTMLDocument2> WindowDocument(IDispatch* window)
+{
+    ComPtr<IHTMLWindow2> page;
+    ComPtr<IHTMLDocument2> document;
+    if (!window || FAILED(window->QueryInterface(IID_PPV_ARGS(&page))) || FAILED(page->get_document(&document)))
+        document.Reset();
+    return document;
+}
+
+std::wstring DocumentUrl(IHTMLDocument2* document)
+{
+    BSTR url = nullptr;
+    return document && SUCCEEDED(document->get_URL(&url)) ? TakeText(url) : std::wstring();
+}
+
+// False when the window has no current event on a picture with an address.
+bool ReadClickedPicture(IDispatch* window, ClickedPicture& picture)
+{
+    ComPtr<IHTMLWindow2> page;
+    ComPtr<IHTMLEventObj> event;
+    if (!window || FAILED(window->QueryInterface(IID_PPV_ARGS(&page))) || FAILED(page->get_event(&event)) || !event ||
+        FAILED(event->get_srcElement(&picture.element)) || !picture.element)
+        return false;
+    picture.url = PictureSource(picture.element.Get());
+    if (picture.url.empty()) return false;
+    long x = 0, y = 0;
+    if (SUCCEEDED(event->get_screenX(&x)) && SUCCEEDED(event->get_screenY(&y))) picture.at = POINT{x, y};
+    picture.document = WindowDocument(window);
+    picture.pageUrl = DocumentUrl(picture.document.Get());
+    return true;
+}
+
+void RemoveCopies(const std::vector<std::wstring>& copies)
+{
+    for (const auto& copy : copies) RemoveTemporaryFile(copy);
+}
+
+}  // namespace
+
+// The address a page picture is sent by: the service's own or the user's
+// file as it is, a local copy of a web picture when copy is allowed and one
+// can be made, else the web address. Empty when the picture is refused.
+std::wstring CImageContextMenu::PictureItem(const std::wstring& pageUrl, const std::wstring& url,
+                                            IHTMLDocument2* document, IHTMLElement* element, bool copy,
+                                            const std::wstring& resizeTo, LocalCopies& copies)
+{
+    std::wstring localUrl;
+    switch (ChoosePictureRoute(pageUrl, url, localUrl)) {
+    case PictureRoute::Refused:
+        log_.Write("Picture address refused: ", url.c_str());
+        return std::wstring();
+    case PictureRoute::Service: return url;
+    case PictureRoute::LocalFile: return localUrl;
+    case PictureRoute::Copy: break;
+    }
+    std::wstring item = url;
+    if (copy) {
+        const PictureCopy made = CopyPagePicture(document, element, true, resizeTo);
+        if (!made.fileUrl.empty()) {
+            item = made.fileUrl;
+            copies.files.push_back(made.fileUrl);
+            copies.resized = copies.resized || made.resized;
+        }
+    }
+    log_.Write("URL will be used to transload: ", item.c_str());
+    return item;
+}
+
+HRESULT CImageContextMenu::RunPictureCommand(IDispatch* window, PictureCommand command, const char* name) noexcept
+try {
+    ClickedPicture picture;
+    if (!ReadClickedPicture(window, picture)) return S_OK;
+    std::wstring probe;
+    if (ChoosePictureRoute(picture.pageUrl, picture.url, probe) == PictureRoute::Refused) {
+        log_.Write("Picture address refused: ", picture.url.c_str());
+        return S_OK;
+    }
+
+    std::wstring tags;
+    if (command == PictureCommand::Tag) {
+        ContextMenuDialogs dialogs = InstalledContextMenuDialogs();
+        if (!SettingsStore().Logged()) {
+            dialogs.login(GetActiveWindow(), picture.at);
+            return S_OK;
+        }
+        const HRESULT asked = dialogs.tag(GetActiveWindow(), picture.at, {picture.url}, tags);
+        if (asked != S_OK || IsBlankOnly(tags)) {
+            log_.Format("Tags not given (0x%x): nothing is tagged", static_cast<unsigned>(asked));
+            return S_OK;
+        }
+    }
+
+    static const int kActions[] = {asFromBrowser + asUpload, asFromBrowser + asTransaload,
+                                   asFromBrowser + asPostToBlog, asFromBrowser + asTagImage};
+    Prepared prepared;
+    RETURN_IF_FAILED(PrepareUploader(prepared, kActions[static_cast<int>(command)], true));
+    LocalCopies copies;
+    const std::wstring resizeTo = prepared.options.resize ? prepared.options.sizeText : std::wstring();
+    const std::wstring item = PictureItem(picture.pageUrl, picture.url, picture.document.Get(),
+                                          picture.element.Get(), command != PictureCommand::Transload, resizeTo,
+                                          copies);
+    // A copy saved at the wanted size is not resized again.
+    if (copies.resized) prepared.options.sizeText.clear();
+
+    Variant items(item.c_str()), optsize(prepared.options.sizeText.c_str()), isPublic, removeSizeBar, tagText;
+    PutBool(isPublic, prepared.options.isPublic);
+    PutBool(removeSizeBar, prepared.options.removeSizeBar);
+    HRESULT hr = E_FAIL;
+    switch (command) {
+    case PictureCommand::Tag: {
+        Variant text(tags.c_str());
+        *tagText.Out() = text.Detach();
+        hr = prepared.inner->UploadQueue(*items.Get(), *tagText.Get(), *isPublic.Get(), *optsize.Get(),
+                                         *removeSizeBar.Get());
+        break;
+    }
+    case PictureCommand::Blog:
+        hr = prepared.inner->PostToBlog(*items.Get(), *optsize.Get(), *isPublic.Get(), *tagText.Get(),
+                                        *removeSizeBar.Get());
+        break;
+    default:
+        hr = prepared.inner->TransloadUrls(*items.Get(), *optsize.Get(), *isPublic.Get(), *tagText.Get(),
+                                           *removeSizeBar.Get());
+        break;
+    }
+    // An upload that never started leaves nothing behind.
+    if (FAILED(hr)) RemoveCopies(copies.files);
+    return hr;
+}
+COM_CATCH_RETURN(log_, name)
+
+STDMETHODIMP CImageContextMenu::UploadImage(IDispatch* window)
+{
+    return RunPictureCommand(window, PictureCommand::Upload, "UploadImage");
+}
+
+STDMETHODIMP CImageContextMenu::TransloadImage(IDispatch* window)
+{
+    return RunPictureCommand(window, PictureCommand::Transload, "TransloadImage");
+}
+
+STDMETHODIMP CImageContextMenu::PostImageToBlog(IDispatch* window)
+{
+    return RunPictureCommand(window, PictureCommand::Blog, "PostImageToBlog");
+}
+
+STDMETHODIMP CImageContextMenu::TagImage(IDispatch* window)
+{
+    return RunPictureCommand(window, PictureCommand::Tag, "TagImage");
+}
+
+STDMETHODIMP CImageContextMenu::UploadAllImages(IDispatch* window)
+try {
+    ComPtr<IHTMLDocument2> document = WindowDocument(window);
+    const std::wstring pageUrl = DocumentUrl(document.Get());
+    ComPtr<IHTMLElementCollection> images;
+    long count = 0;
+    if (!document || FAILED(document->get_images(&images)) || !images || FAILED(images->get_length(&count)))
+        count = 0;
+
+    // The list offered: pictures that may be sent, with the size a copy
+    // showed; 1 x 1 pictures are page furniture, never offered.
+    UploadImagesRequest request;
+    std::vector<ComPtr<IHTMLElement>> elements;
+    for (long i = 0; i < count && i < kMaxPagePictures; ++i) {
+        Variant index(i);
+        ComPtr<IDispatch> found;
+        ComPtr<IHTMLElement> element;
+        if (FAILED(images->item(*index.Get(), *index.Get(), &found)) || !found || FAILED(found.As(&element))) continue;
+        const std::wstring url = PictureSource(element.Get());
+        std::wstring localUrl;
+        if (ChoosePictureRoute(pageUrl, url, localUrl) == PictureRoute::Refused) continue;
+        const PictureCopy probe = CopyPagePicture(document.Get(), element.Get(), false, std::wstring());
+        if (probe.copied && probe.width == 1 && probe.height == 1) continue;
+        request.addresses.push_back(url);
+        request.sizes.push_back(PictureSize{probe.width, probe.height});
+        elements.push_back(element);
+    }
+    ContextMenuDialogs dialogs = InstalledContextMenuDialogs();
+    if (request.addresses.empty()) {
+        dialogs.message(nullptr, IDS_NOTHING_TO_UPLOAD);
+        return S_OK;
+    }
+
+    SettingsStore settings;
+    request.owner = GetActiveWindow();
+    request.resize = settings.Resize();
+    request.sizeIndex = PictureIndexForResizeTo(settings.ResizeTo());
+    request.removeSizeBar = settings.RemoveSizeBar();
+    UploadImagesChoice choice;
+    if (dialogs.uploadImages(request, choice) != S_OK || choice.addresses.empty()) return S_OK;
+
+    // The kept pictures, as local copies where they can be made.
+    LocalCopies copies;
+    std::vector<std::wstring> items;
+    for (const auto& address : choice.addresses) {
+        size_t at = 0;
+        while (at < request.addresses.size() && request.addresses[at] != address) ++at;
+        if (at == request.addresses.size()) continue;  // not one the page offered
+        const std::wstring item =
+            PictureItem(pageUrl, address, document.Get(), elements[at].Get(), true, std::wstring(), copies);
+        if (!item.empty()) items.push_back(item);
+    }
+    if (items.empty()) return S_OK;
+
+    Variant tags, publicFlags;
+    bool tagged = false;
+    if (choice.askTags) {
+        TagsDialogChoice perPicture;
+        const HRESULT asked =
+            InstalledFileUploaderDialogs().tags(request.owner, items, choice.tags, settings.Public(), perPicture);
+        if (asked != S_OK || perPicture.tags.size() != items.size() || perPicture.publicFlags.size() != items.size()) {
+            RemoveCopies(copies.files);
+            return S_FALSE;
+        }
+        std::vector<std::wstring> flags;
+        for (bool flag : perPicture.publicFlags) flags.push_back(flag ? L"1" : L"0");
+        if (!PutStrings(tags, perPicture.tags) || !PutStrings(publicFlags, flags)) {
+            RemoveCopies(copies.files);
+            return E_OUTOFMEMORY;
+        }
+        tagged = true;
+    } else if (!IsBlankOnly(choice.tags)) {
+        Variant text(choice.tags.c_str());
+        *tags.Out() = text.Detach();
+    }
+
+    Prepared prepared;
+    HRESULT hr = PrepareUploader(prepared, asFromBrowser + (choice.slideshow ? asSlideshow : asUpload), true);
+    if (SUCCEEDED(hr)) {
+        if (!tagged) PutBool(publicFlags, prepared.options.isPublic);
+        Variant list, optsize(choice.sizeText.c_str()), removeSizeBar, effect(choice.effect.c_str()),
+            background(choice.background.c_str());
+        PutBool(removeSizeBar, choice.removeSizeBar);
+        hr = PutStrings(list, items) ? S_OK : E_OUTOFMEMORY;
+        if (SUCCEEDED(hr))
+            hr = choice.slideshow ? prepared.inner->CreateSlideshow(*list.Get(), *optsize.Get(), *publicFlags.Get(),
+                                                                    *tags.Get(), *effect.Get(), *background.Get())
+                                  : prepared.inner->TransloadUrls(*list.Get(), *optsize.Get(), *publicFlags.Get(),
+                                                                  *tags.Get(), *removeSizeBar.Get());
+    }
+    if (FAILED(hr)) RemoveCopies(copies.files);
+    return hr;
+}
+COM_CATCH_RETURN(log_, "UploadAllImages")

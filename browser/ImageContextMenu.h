@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <mshtml.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
@@ -58,6 +59,16 @@ private:
     ~CImageContextMenu() override;
 
     struct Prepared;
+    enum class PictureCommand { Upload, Transload, Blog, Tag };
+    // The local copies one command made (file addresses) and whether any is resized.
+    struct LocalCopies {
+        std::vector<std::wstring> files;
+        bool resized = false;
+    };
+    // Runs a picture command; name is the method's, for the log of an exception.
+    HRESULT RunPictureCommand(IDispatch* window, PictureCommand command, const char* name) noexcept;
+    std::wstring PictureItem(const std::wstring& pageUrl, const std::wstring& url, IHTMLDocument2* document,
+                             IHTMLElement* element, bool copy, const std::wstring& resizeTo, LocalCopies& copies);
     // Creates the uploader and sets toolbar, destination and action; the
     // caller adds its own caller fields.
     HRESULT PrepareUploader(Prepared& prepared, int action, bool withToolbar);

@@ -17,6 +17,7 @@
 #include "common/ComObject.h"
 #include "common/TypeLibDispatch.h"
 #include "common/Variant.h"
+#include "support/DropFiles.h"
 
 namespace vptest {
 
@@ -97,9 +98,6 @@ private:
     HRESULT Record(const wchar_t* name, const VARIANT& i, const VARIANT& o, const VARIANT& p, const VARIANT& t,
                    const VARIANT& r);
 };
-
-// A data object that offers CF_HDROP of paths (none: offers nothing).
-Microsoft::WRL::ComPtr<IDataObject> DropData(const std::vector<std::wstring>& paths);
 
 // Installs the recorder and dialogs that note what the user was shown.
 class ContextMenuTest : public testing::Test {

@@ -187,6 +187,7 @@ TEST_F(ContextMenuTest, ForwardedCommandsUseTheSettingsAndTheCallerAndLoginComes
     const size_t made = RecordingUploader::Made().size();
     EXPECT_EQ(E_FAIL, inner->Execute(9, *path.Get(), 0, 0, caller.Get()));
     Variant number(42L);
+    EXPECT_EQ(E_FAIL, inner->Execute(-1, *number.Get(), 0, 0, caller.Get()));
     EXPECT_EQ(E_INVALIDARG, inner->Execute(CImageContextMenu::kUpload, *number.Get(), 0, 0, caller.Get()));
     Variant cut;
     V_VT(cut.Get()) = VT_BSTR;

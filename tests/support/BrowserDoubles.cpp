@@ -286,6 +286,7 @@ struct BrowserTables {
         static const IHTMLElement2Vtbl table = [] {
             auto t = FailingTable<IHTMLElement2Vtbl, IHTMLElement2>();
             t.focus = &ElementFocus;
+            t.createControlRange = &ElementCreateControlRange;
             return t;
         }();
         return table;
@@ -430,6 +431,7 @@ struct BrowserTables {
             t.get_parentWindow = &DocumentGetParentWindow;
             t.get_body = &DocumentGetBody;
             t.createElement = &DocumentCreateElement;
+            t.get_images = &DocumentGetImages;
             return t;
         }();
         return table;
@@ -510,6 +512,208 @@ struct BrowserTables {
             t.Invoke = &WindowInvoke;
             t.navigate = &WindowNavigate;
             t.get_document = &WindowGetDocument;
+            t.get_event = &WindowGetEvent;
+            return t;
+        }();
+        return table;
+    }
+
+    // --- pictures, window events and control ranges ------------------------------------------
+    static HRESULT STDMETHODCALLTYPE PictureGetSrc(IHTMLImgElement* self, BSTR* out)
+    {
+        auto* picture = Self<BrowserPicture>(self);
+        HRESULT hr = picture->Begin(L"get_src");
+        return FAILED(hr) ? hr : CopyText(picture->src, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE PictureGetComplete(IHTMLImgElement* self, VARIANT_BOOL* out)
+    {
+        auto* picture = Self<BrowserPicture>(self);
+        HRESULT hr = picture->Begin(L"get_complete");
+        if (FAILED(hr)) return hr;
+        if (!out) return E_POINTER;
+        *out = picture->complete ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
+    static const IHTMLElementVtbl& PictureElementTable()
+    {
+        static const IHTMLElementVtbl table = FailingTable<IHTMLElementVtbl, IHTMLElement>();
+        return table;
+    }
+
+    static const IHTMLImgElementVtbl& PictureTable()
+    {
+        static const IHTMLImgElementVtbl table = [] {
+            auto t = FailingTable<IHTMLImgElementVtbl, IHTMLImgElement>();
+            t.get_src = &PictureGetSrc;
+            t.get_complete = &PictureGetComplete;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLControlElementVtbl& ControlTable()
+    {
+        static const IHTMLControlElementVtbl table = FailingTable<IHTMLControlElementVtbl, IHTMLControlElement>();
+        return table;
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetSrcElement(IHTMLEventObj* self, IHTMLElement** out)
+    {
+        auto* event = Self<BrowserEventObject>(self);
+        HRESULT hr = event->Begin(L"get_srcElement");
+        return FAILED(hr) ? hr : GiveFace(event->source.get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetScreenX(IHTMLEventObj* self, LONG* out)
+    {
+        auto* event = Self<BrowserEventObject>(self);
+        if (!out) return E_POINTER;
+        *out = event->screenX;
+        return event->Begin(L"get_screenX");
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetScreenY(IHTMLEventObj* self, LONG* out)
+    {
+        auto* event = Self<BrowserEventObject>(self);
+        if (!out) return E_POINTER;
+        *out = event->screenY;
+        return event->Begin(L"get_screenY");
+    }
+
+    static const IHTMLEventObjVtbl& EventTable()
+    {
+        static const IHTMLEventObjVtbl table = [] {
+            auto t = FailingTable<IHTMLEventObjVtbl, IHTMLEventObj>();
+            t.get_srcElement = &EventGetSrcElement;
+            t.get_screenX = &EventGetScreenX;
+            t.get_screenY = &EventGetScreenY;
+            return t;
+        }();
+        return table;
+    }
+
+    static HRESULT STDMETHODCALLTYPE WindowGetEvent(IHTMLWindow2* self, IHTMLEventObj** out)
+    {
+        auto* window = Self<BrowserWindow>(self);
+        HRESULT hr = window->Begin(L"get_event");
+        return FAILED(hr) ? hr : GiveFace(window->event.get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementCreateControlRange(IHTMLElement2* self, IDispatch** out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"createControlRange");
+        if (FAILED(hr)) return hr;
+        auto range = BrowserPtr<BrowserControlRange>::Adopt(new BrowserControlRange());
+        return GiveFace(range.get(), 0, reinterpret_cast<IHTMLControlRange**>(out));
+    }
+
+    static HRESULT STDMETHODCALLTYPE RangeAdd(IHTMLControlRange* self, IHTMLControlElement* item)
+    {
+        auto* range = Self<BrowserControlRange>(self);
+        HRESULT hr = range->Begin(L"add");
+        if (FAILED(hr)) return hr;
+        if (!item || item->lpVtbl != &ControlTable()) {
+            ADD_FAILURE() << "control range given an element that is not a BrowserPicture";
+            return E_INVALIDARG;
+        }
+        auto* picture = Self<BrowserPicture>(item);
+        picture->AddRef();
+        range->pictures.push_back(BrowserPtr<BrowserPicture>::Adopt(picture));
+        return S_OK;
+    }
+
+    // Puts a bitmap of the picture's size on the clipboard, as a browser copy does.
+    static bool PutPictureOnClipboard(const BrowserPicture& picture)
+    {
+        if (!picture.complete || picture.width <= 0 || picture.height <= 0) return false;
+        HDC screen = GetDC(nullptr);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, picture.width, picture.height);
+        ReleaseDC(nullptr, screen);
+        if (!bitmap) return false;
+        // A clipboard emptied without an owning window refuses new data.
+        static HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        if (!OpenClipboard(owner)) {
+            DeleteObject(bitmap);
+            return false;
+        }
+        EmptyClipboard();
+        const bool put = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+        if (!put) DeleteObject(bitmap);
+        CloseClipboard();
+        return put;
+    }
+
+    static HRESULT STDMETHODCALLTYPE RangeExecCommand(IHTMLControlRange* self, BSTR command, VARIANT_BOOL showUi,
+                                                      VARIANT, VARIANT_BOOL* done)
+    {
+        auto* range = Self<BrowserControlRange>(self);
+        HRESULT hr = range->Begin(L"execCommand", TextOf(command));
+        if (FAILED(hr)) return hr;
+        EXPECT_EQ(VARIANT_FALSE, showUi);
+        range->commands.push_back(TextOf(command));
+        bool copied = false;
+        if (TextOf(command) == L"Copy" && range->pictures.size() == 1) copied = PutPictureOnClipboard(*range->pictures[0]);
+        if (done) *done = copied ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+
+    static const IHTMLControlRangeVtbl& RangeTable()
+    {
+        static const IHTMLControlRangeVtbl table = [] {
+            auto t = FailingTable<IHTMLControlRangeVtbl, IHTMLControlRange>();
+            t.add = &RangeAdd;
+            t.execCommand = &RangeExecCommand;
+            return t;
+        }();
+        return table;
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentGetImages(IHTMLDocument2* self, IHTMLElementCollection** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"get_images");
+        if (FAILED(hr)) return hr;
+        auto collection = BrowserPtr<BrowserPictureCollection>::Adopt(new BrowserPictureCollection());
+        collection->pictures = document->images;
+        return GiveFace(collection.get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE CollectionGetLength(IHTMLElementCollection* self, LONG* out)
+    {
+        auto* collection = Self<BrowserPictureCollection>(self);
+        HRESULT hr = collection->Begin(L"get_length");
+        if (FAILED(hr)) return hr;
+        if (!out) return E_POINTER;
+        *out = static_cast<LONG>(collection->pictures.size());
+        return S_OK;
+    }
+
+    static HRESULT STDMETHODCALLTYPE CollectionItem(IHTMLElementCollection* self, VARIANT name, VARIANT index,
+                                                    IDispatch** out)
+    {
+        auto* collection = Self<BrowserPictureCollection>(self);
+        HRESULT hr = collection->Begin(L"item");
+        if (FAILED(hr)) return hr;
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (V_VT(&name) != VT_I4) {
+            ADD_FAILURE() << "collection item asked by a name of type " << V_VT(&name);
+            return E_INVALIDARG;
+        }
+        const LONG at = V_I4(&name);
+        if (at < 0 || static_cast<size_t>(at) >= collection->pictures.size()) return S_OK;
+        return GiveFace(collection->pictures[static_cast<size_t>(at)].get(), 0, reinterpret_cast<IHTMLElement**>(out));
+    }
+
+    static const IHTMLElementCollectionVtbl& CollectionTable()
+    {
+        static const IHTMLElementCollectionVtbl table = [] {
+            auto t = FailingTable<IHTMLElementCollectionVtbl, IHTMLElementCollection>();
+            t.get_length = &CollectionGetLength;
+            t.item = &CollectionItem;
             return t;
         }();
         return table;
@@ -957,6 +1161,46 @@ HRESULT BrowserWebBrowser::FireDocumentComplete(BrowserObject& frame, const std:
 BrowserPtr<BrowserWebBrowser> BrowserWebBrowser::Create()
 {
     return BrowserPtr<BrowserWebBrowser>::Adopt(new BrowserWebBrowser());
+}
+
+BrowserPicture::BrowserPicture() : BrowserObject("BrowserPicture")
+{
+    AddFace(IID_IHTMLElement, 0, &BrowserTables::PictureElementTable(), "IHTMLElement");
+    AddFace(IID_IHTMLImgElement, 1, &BrowserTables::PictureTable(), "IHTMLImgElement");
+    AddFace(IID_IHTMLControlElement, 2, &BrowserTables::ControlTable(), "IHTMLControlElement");
+}
+
+BrowserPtr<BrowserPicture> BrowserPicture::Create(const std::wstring& src, int width, int height)
+{
+    auto picture = BrowserPtr<BrowserPicture>::Adopt(new BrowserPicture());
+    picture->src = src;
+    picture->width = width;
+    picture->height = height;
+    return picture;
+}
+
+BrowserEventObject::BrowserEventObject() : BrowserObject("BrowserEventObject")
+{
+    AddFace(IID_IHTMLEventObj, 0, &BrowserTables::EventTable(), "IHTMLEventObj");
+}
+
+BrowserPtr<BrowserEventObject> BrowserEventObject::Create(const BrowserPtr<BrowserPicture>& source, long x, long y)
+{
+    auto event = BrowserPtr<BrowserEventObject>::Adopt(new BrowserEventObject());
+    event->source = source;
+    event->screenX = x;
+    event->screenY = y;
+    return event;
+}
+
+BrowserControlRange::BrowserControlRange() : BrowserObject("BrowserControlRange")
+{
+    AddFace(IID_IHTMLControlRange, 0, &BrowserTables::RangeTable(), "IHTMLControlRange");
+}
+
+BrowserPictureCollection::BrowserPictureCollection() : BrowserObject("BrowserPictureCollection")
+{
+    AddFace(IID_IHTMLElementCollection, 0, &BrowserTables::CollectionTable(), "IHTMLElementCollection");
 }
 
 ScriptValue DescribeVariant(const VARIANT& value)

@@ -188,6 +188,8 @@ private:
 };
 
 class BrowserWindow;
+class BrowserPicture;
+class BrowserEventObject;
 
 // A document (IHTMLDocument2, IHTMLDocument3) with a body element.
 class BrowserDocument : public BrowserObject {
@@ -203,6 +205,8 @@ public:
     void AddElement(const BrowserPtr<BrowserElement>& element) { elements_.push_back(element); }
     // The window answered by get_parentWindow (none: E_FAIL).
     void SetWindow(BrowserWindow* window) { window_ = window; }
+    // The pictures of get_images, in document order.
+    std::vector<BrowserPtr<BrowserPicture>> images;
 
     // The page's cookie jar, in the order the cookies were set. The cookie
     // property reads it as "a=1; b=2"; writing "name=value; attributes" sets
@@ -232,6 +236,8 @@ public:
     // Locales of the name look-ups, in order.
     std::vector<LCID> lookupLocales;
     BrowserPtr<BrowserDocument> document;
+    // The current event (get_event; none: a null event).
+    BrowserPtr<BrowserEventObject> event;
 
 private:
     BrowserWindow();
@@ -301,6 +307,56 @@ private:
     ~BrowserWebBrowser() override;
     std::vector<std::pair<DWORD, void*>> sinks_;  // cookie and IDispatch, each holding a reference
     DWORD nextSinkCookie_ = 1;
+    friend struct BrowserTables;
+};
+
+// --- pictures, window events and control ranges (right-click menu) ------------------------
+
+// A picture element (IHTMLElement, IHTMLImgElement, IHTMLControlElement). A
+// control range that holds it and runs "Copy" puts a bitmap of width x height
+// on the clipboard, as the browser does, when it is complete and has a size.
+class BrowserPicture : public BrowserObject {
+public:
+    static BrowserPtr<BrowserPicture> Create(const std::wstring& src, int width, int height);
+    std::wstring src;
+    bool complete = true;
+    int width = 0, height = 0;
+
+private:
+    BrowserPicture();
+    friend struct BrowserTables;
+};
+
+// A window's event (IHTMLEventObj): its source element and screen position.
+class BrowserEventObject : public BrowserObject {
+public:
+    static BrowserPtr<BrowserEventObject> Create(const BrowserPtr<BrowserPicture>& source, long x, long y);
+    BrowserPtr<BrowserPicture> source;
+    long screenX = 0, screenY = 0;
+
+private:
+    BrowserEventObject();
+    friend struct BrowserTables;
+};
+
+// A control range (IHTMLControlRange) made by an element's createControlRange.
+class BrowserControlRange : public BrowserObject {
+public:
+    std::vector<BrowserPtr<BrowserPicture>> pictures;
+    std::vector<std::wstring> commands;
+
+private:
+    BrowserControlRange();
+    friend struct BrowserTables;
+};
+
+// The pictures of a document as an element collection (IHTMLElementCollection).
+class BrowserPictureCollection : public BrowserObject {
+public:
+    std::vector<BrowserPtr<BrowserPicture>> pictures;
+
+private:
+    BrowserPictureCollection();
     friend struct BrowserTables;
 };
 

@@ -31,6 +31,7 @@ const ShotWindow kWindows[] = {
     {L"slideshow", &OpenSlideShowWindow},
     {L"tag", &OpenTagWindow},
     {L"tags", &OpenTagsWindow},
+    {L"page-images", &OpenPageImagesWindow},
     {L"explorer-menu", &OpenExplorerMenuWindow},
 };
 

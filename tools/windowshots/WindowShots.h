@@ -34,5 +34,6 @@ void OpenSlideShowWindow();
 // The tag dialogs.
 void OpenTagWindow();
 void OpenTagsWindow();
-// The 64-bit Explorer extension's right-click entries.
+// The right-click menus.
+void OpenPageImagesWindow();
 void OpenExplorerMenuWindow();
