@@ -1,6 +1,8 @@
 // Test double of the toolbar band's IStockBar: answers the link options the
 // test chose, records history additions (copies of the records) and paste
-// data, and fails the test on every other call.
+// data, and fails the test on every other call. With pageHandlers set it
+// also serves the page handlers: it counts drop targets, answers the upload
+// options and records the commands it is asked to run.
 #pragma once
 
 #include <windows.h>
@@ -26,13 +28,24 @@ public:
     BOOL useThumbnail = VARIANT_FALSE;
     HRESULT optionsResult = S_OK;
 
+    // The page handlers' part.
+    bool pageHandlers = false;
+    LONG dropTargets = 0;
+    BOOL resize = FALSE, isPublic = VARIANT_TRUE, removeSizeBar = VARIANT_TRUE;
+    std::wstring format;
+    struct Command {
+        std::wstring name;
+        VARTYPE destination;
+    };
+    std::vector<Command> commands;
+
     std::vector<CUploadResult> history;
     std::vector<PasteData> pasteData;
     // Thread of every recorded call, to check that calls arrive in the toolbar's apartment.
     std::vector<DWORD> callThreads;
 
-    STDMETHODIMP IncrementDragAndDrop() override { return Unexpected("IncrementDragAndDrop"); }
-    STDMETHODIMP DecrementDragAndDrop() override { return Unexpected("DecrementDragAndDrop"); }
+    STDMETHODIMP IncrementDragAndDrop() override;
+    STDMETHODIMP DecrementDragAndDrop() override;
     STDMETHODIMP EnableMyImages(BOOL) override { return Unexpected("EnableMyImages"); }
     STDMETHODIMP UseThumbnail(BOOL* result) override;
     STDMETHODIMP UseHTMLCode(BOOL*) override { return Unexpected("UseHTMLCode"); }
@@ -41,14 +54,15 @@ public:
     STDMETHODIMP UseFriendLink(BOOL*) override { return Unexpected("UseFriendLink"); }
     STDMETHODIMP AddHistory(LONG_PTR record) override;
     STDMETHODIMP SetPasteData(BSTR data, BSTR toolTip) override;
-    STDMETHODIMP GetOptions(BOOL*, BSTR*, BOOL*, VARIANT*) override { return Unexpected("GetOptions"); }
+    STDMETHODIMP GetOptions(BOOL* resize, BSTR* format, BOOL* isPublic, VARIANT* removeSizeBar) override;
     STDMETHODIMP GetLinkStyle(LinkStyleEnum* style) override;
-    STDMETHODIMP Upload(VARIANT) override { return Unexpected("Upload"); }
-    STDMETHODIMP SlideShow(VARIANT) override { return Unexpected("SlideShow"); }
-    STDMETHODIMP ScreenShot(VARIANT) override { return Unexpected("ScreenShot"); }
+    STDMETHODIMP Upload(VARIANT destination) override { return RunCommand(L"Upload", destination); }
+    STDMETHODIMP SlideShow(VARIANT destination) override { return RunCommand(L"SlideShow", destination); }
+    STDMETHODIMP ScreenShot(VARIANT destination) override { return RunCommand(L"ScreenShot", destination); }
 
 private:
     HRESULT Unexpected(const char* method);
+    HRESULT RunCommand(const wchar_t* name, const VARIANT& destination);
     void Record() { callThreads.push_back(GetCurrentThreadId()); }
 };
 
