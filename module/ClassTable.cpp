@@ -12,6 +12,8 @@
 #include <mutex>
 
 #include "VellumpostToolbar_h.h"
+#include "browser/ButtonsHandler.h"
+#include "browser/DragAndDropHandler.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "engine/FileUploader.h"
@@ -74,13 +76,13 @@ ComModule& ToolbarComModule()
             {&CLSID_FileUploader, {L"VellumpostToolbar.FileUploader", L"VellumpostToolbar.ImageUploader"},
              L"FileUploader Class", &CreateFileUploader},
             {&CLSID_DragAndDropHandler, {L"VellumpostToolbar.DragAndDropHandler", nullptr},
-             L"DragAndDropHandler Class", nullptr},
+             L"DragAndDropHandler Class", &CDragAndDropHandler::CreateInstance},
             {&CLSID_ImageContextMenu, {L"VellumpostToolbar.ImageContextMenu", nullptr}, L"ImageContextMenu Class",
              nullptr, L"Apartment", &RegisterBrowserMenuEntries},
             {&CLSID_IEImageUploader, {L"VellumpostToolbar.IEImageUploader", nullptr}, L"IEImageUploader Class",
              &CIEImageUploader::CreateInstance},
             {&CLSID_ButtonsHandler, {L"VellumpostToolbar.ButtonsHandler", nullptr}, L"ButtonsHandler Class",
-             nullptr},
+             &CButtonsHandler::CreateInstance},
             {&CLSID_CheckUpdate, {L"VellumpostToolbar.CheckUpdate", nullptr}, L"CheckUpdate Class", nullptr},
         },
         &LIBID_VellumpostToolbarLib);
