@@ -19,6 +19,7 @@ namespace {
 
 const ShotWindow kWindows[] = {
     {L"upload-images", &OpenUploadImagesWindow},
+    {L"page-drop", &OpenPageDropWindow},
 };
 
 struct Shot {

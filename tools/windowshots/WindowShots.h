@@ -17,3 +17,5 @@ struct ShotWindow {
 
 // The upload options dialogs.
 void OpenUploadImagesWindow();
+// A page's text area after pictures were dropped on it and hosted.
+void OpenPageDropWindow();
