@@ -11,6 +11,7 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
+#include "common/VariantArray.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/ImageUploadThead.h"
 #include "engine/JSUploadParams.h"
@@ -52,18 +53,7 @@ void PutText(VARIANT* out, const std::wstring& text)
 }
 
 // An array of strings (VT_ARRAY | VT_BSTR) for the items argument.
-void PutPaths(VARIANT* out, const std::vector<std::wstring>& paths)
-{
-    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(paths.size()));
-    if (!array) throw std::bad_alloc();
-    // In the slot at once, so that its owner frees it if filling it throws.
-    V_VT(out) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(out) = array;
-    for (LONG i = 0; i < static_cast<LONG>(paths.size()); ++i) {
-        Bstr path(paths[static_cast<size_t>(i)].c_str());
-        SafeArrayPutElement(array, &i, path.Get());
-    }
-}
+void PutPaths(VARIANT* out, const std::vector<std::wstring>& paths) { PutStringArray(out, paths); }
 
 // An array of variants, one per value, for the per-item options.
 template <typename T, typename Fill>

@@ -12,9 +12,11 @@
 #include <mutex>
 
 #include "VellumpostToolbar_h.h"
+#include "browser/ButtonsHandler.h"
 #include "browser/CheckUpdate.h"
-#include "browser/NavigatorSupervisor.h"
+#include "browser/DragAndDropHandler.h"
 #include "browser/ImageContextMenu.h"
+#include "browser/NavigatorSupervisor.h"
 #include "browser/StockBar.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SlideshowDialogs.h"
@@ -99,13 +101,13 @@ ComModule& ToolbarComModule()
             {&CLSID_FileUploader, {L"VellumpostToolbar.FileUploader", L"VellumpostToolbar.ImageUploader"},
              L"FileUploader Class", &CreateFileUploader},
             {&CLSID_DragAndDropHandler, {L"VellumpostToolbar.DragAndDropHandler", nullptr},
-             L"DragAndDropHandler Class", nullptr},
+             L"DragAndDropHandler Class", &CDragAndDropHandler::CreateInstance},
             {&CLSID_ImageContextMenu, {L"VellumpostToolbar.ImageContextMenu", nullptr}, L"ImageContextMenu Class",
              &CImageContextMenu::CreateInstance, L"Apartment", &RegisterBrowserMenuEntries},
             {&CLSID_IEImageUploader, {L"VellumpostToolbar.IEImageUploader", nullptr}, L"IEImageUploader Class",
              &CIEImageUploader::CreateInstance},
             {&CLSID_ButtonsHandler, {L"VellumpostToolbar.ButtonsHandler", nullptr}, L"ButtonsHandler Class",
-             nullptr},
+             &CButtonsHandler::CreateInstance},
             {&CLSID_CheckUpdate, {L"VellumpostToolbar.CheckUpdate", nullptr}, L"CheckUpdate Class",
              &CCheckUpdate::CreateInstance},
         },

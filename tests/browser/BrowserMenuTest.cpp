@@ -22,7 +22,7 @@ protected:
     {
         BrowserPage page = BrowserPage::Create();
         page.document->url = pageUrl;
-        page.window->event = BrowserEventObject::Create(picture, 300, 200);
+        page.window->event = BrowserEvent::Create(picture, 300, 200);
         return page;
     }
 
@@ -130,7 +130,7 @@ TEST_F(BrowserMenuTest, TaggingAsksForLoginFirstThenForTags)
     EXPECT_EQ(picture->src, LastItem());
 
     // Without a picture under the click nothing happens.
-    page.window->event = BrowserEventObject::Create(BrowserPtr<BrowserPicture>(), 0, 0);
+    page.window->event = BrowserEvent::Create(BrowserPtr<BrowserPicture>(), 0, 0);
     EXPECT_EQ(S_OK, Run(&IImageContextMenu::TagImage, page));
     EXPECT_EQ(1u, RecordingUploader::Made().size());
 }

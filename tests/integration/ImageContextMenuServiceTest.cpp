@@ -93,7 +93,7 @@ TEST_F(ImageContextMenuServiceTest, ServicePictureGoesByAddressAndExplorerFileAs
     const size_t before = toolbar.History().size();  // the history kept in the settings
     BrowserPage page = BrowserPage::Create();
     page.document->url = L"http://example.com/harbour.html";
-    page.window->event = BrowserEventObject::Create(BrowserPicture::Create(address, 240, 160), 10, 10);
+    page.window->event = BrowserEvent::Create(BrowserPicture::Create(address, 240, 160), 10, 10);
     Microsoft::WRL::ComPtr<IImageContextMenu> menu = CImageContextMenu::Make<IImageContextMenu>();
     ASSERT_EQ(S_OK, menu->UploadImage(Query<IDispatch>(page.window).Get()));
     ASSERT_TRUE(WaitForHistory(toolbar, before + 1));

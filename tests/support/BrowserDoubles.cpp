@@ -268,6 +268,107 @@ struct BrowserTables {
         return FAILED(hr) ? hr : CopyText(element->value, out);
     }
 
+    // Identity, tooltip, text-edit flag and event handler properties of an element.
+    static HRESULT STDMETHODCALLTYPE ElementGetId(IHTMLElement* self, BSTR* out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"get_id");
+        return FAILED(hr) ? hr : CopyText(element->id, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementGetClassName(IHTMLElement* self, BSTR* out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"get_className");
+        return FAILED(hr) ? hr : CopyText(element->className, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementGetTitle(IHTMLElement* self, BSTR* out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"get_title");
+        return FAILED(hr) ? hr : CopyText(element->title, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementPutTitle(IHTMLElement* self, BSTR title)
+    {
+        auto* element = Self<BrowserElement>(self);
+        HRESULT hr = element->Begin(L"put_title", TextOf(title));
+        if (SUCCEEDED(hr)) element->title = TextOf(title);
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementGetIsTextEdit(IHTMLElement* self, VARIANT_BOOL* out)
+    {
+        auto* element = Self<BrowserElement>(self);
+        if (!out) return E_POINTER;
+        HRESULT hr = element->Begin(L"get_isTextEdit");
+        if (SUCCEEDED(hr)) *out = element->isTextEdit ? VARIANT_TRUE : VARIANT_FALSE;
+        return hr;
+    }
+
+    static HRESULT GetHandler(BrowserElement* element, const wchar_t* event, VARIANT* out)
+    {
+        if (!out) return E_POINTER;
+        VariantInit(out);
+        HRESULT hr = element->Begin(std::wstring(L"get_") + event);
+        if (FAILED(hr)) return hr;
+        // The browser answers VT_NULL for an event without a handler.
+        V_VT(out) = VT_NULL;
+        if (IDispatch* handler = element->Handler(event)) {
+            handler->lpVtbl->AddRef(handler);
+            V_VT(out) = VT_DISPATCH;
+            V_DISPATCH(out) = handler;
+        }
+        return S_OK;
+    }
+
+    static HRESULT PutHandler(BrowserElement* element, const wchar_t* event, VARIANT value)
+    {
+        HRESULT hr = element->Begin(std::wstring(L"put_") + event, DescribeVariant(value).text);
+        if (FAILED(hr)) return hr;
+        if (V_VT(&value) == VT_DISPATCH)
+            element->SetHandler(event, V_DISPATCH(&value));
+        else if (V_VT(&value) == VT_NULL || V_VT(&value) == VT_EMPTY)
+            element->SetHandler(event, nullptr);
+        else
+            return E_INVALIDARG;
+        return S_OK;
+    }
+
+    static HRESULT STDMETHODCALLTYPE ElementGetOnclick(IHTMLElement* self, VARIANT* out)
+    {
+        return GetHandler(Self<BrowserElement>(self), L"onclick", out);
+    }
+    static HRESULT STDMETHODCALLTYPE ElementPutOnclick(IHTMLElement* self, VARIANT value)
+    {
+        return PutHandler(Self<BrowserElement>(self), L"onclick", value);
+    }
+    static HRESULT STDMETHODCALLTYPE ElementGetOndragenter(IHTMLElement2* self, VARIANT* out)
+    {
+        return GetHandler(Self<BrowserElement>(self), L"ondragenter", out);
+    }
+    static HRESULT STDMETHODCALLTYPE ElementPutOndragenter(IHTMLElement2* self, VARIANT value)
+    {
+        return PutHandler(Self<BrowserElement>(self), L"ondragenter", value);
+    }
+    static HRESULT STDMETHODCALLTYPE ElementGetOndragover(IHTMLElement2* self, VARIANT* out)
+    {
+        return GetHandler(Self<BrowserElement>(self), L"ondragover", out);
+    }
+    static HRESULT STDMETHODCALLTYPE ElementPutOndragover(IHTMLElement2* self, VARIANT value)
+    {
+        return PutHandler(Self<BrowserElement>(self), L"ondragover", value);
+    }
+    static HRESULT STDMETHODCALLTYPE ElementGetOndrop(IHTMLElement2* self, VARIANT* out)
+    {
+        return GetHandler(Self<BrowserElement>(self), L"ondrop", out);
+    }
+    static HRESULT STDMETHODCALLTYPE ElementPutOndrop(IHTMLElement2* self, VARIANT value)
+    {
+        return PutHandler(Self<BrowserElement>(self), L"ondrop", value);
+    }
+
     static const IHTMLElementVtbl& ElementTable()
     {
         static const IHTMLElementVtbl table = [] {
@@ -276,6 +377,13 @@ struct BrowserTables {
             t.put_innerText = &ElementPutInnerText;
             t.put_innerHTML = &ElementPutInnerHtml;
             t.get_style = &ElementGetStyle;
+            t.get_id = &ElementGetId;
+            t.get_className = &ElementGetClassName;
+            t.get_title = &ElementGetTitle;
+            t.put_title = &ElementPutTitle;
+            t.get_isTextEdit = &ElementGetIsTextEdit;
+            t.get_onclick = &ElementGetOnclick;
+            t.put_onclick = &ElementPutOnclick;
             return t;
         }();
         return table;
@@ -287,6 +395,202 @@ struct BrowserTables {
             auto t = FailingTable<IHTMLElement2Vtbl, IHTMLElement2>();
             t.focus = &ElementFocus;
             t.createControlRange = &ElementCreateControlRange;
+            t.get_ondragenter = &ElementGetOndragenter;
+            t.put_ondragenter = &ElementPutOndragenter;
+            t.get_ondragover = &ElementGetOndragover;
+            t.put_ondragover = &ElementPutOndragover;
+            t.get_ondrop = &ElementGetOndrop;
+            t.put_ondrop = &ElementPutOndrop;
+            return t;
+        }();
+        return table;
+    }
+
+    // The kind interfaces of text areas, buttons and links: only their presence is asked.
+    template <typename Table, typename Interface>
+    static const Table& KindTable()
+    {
+        static const Table table = FailingTable<Table, Interface>();
+        return table;
+    }
+
+    // --- element collection --------------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE CollectionGetLength(IHTMLElementCollection* self, LONG* out)
+    {
+        auto* collection = Self<BrowserCollection>(self);
+        if (!out) return E_POINTER;
+        HRESULT hr = collection->Begin(L"get_length");
+        if (SUCCEEDED(hr)) *out = static_cast<LONG>(collection->elements.size());
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE CollectionItem(IHTMLElementCollection* self, VARIANT name, VARIANT index,
+                                                    IDispatch** out)
+    {
+        auto* collection = Self<BrowserCollection>(self);
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        HRESULT hr = collection->Begin(L"item", DescribeVariant(name).text);
+        if (FAILED(hr)) return hr;
+        VARIANT position;
+        VariantInit(&position);
+        if (FAILED(VariantChangeType(&position, &name, 0, VT_I4))) {
+            ADD_FAILURE() << "collection item asked by name, not by position";
+            return E_INVALIDARG;
+        }
+        (void)index;
+        const LONG at = V_I4(&position);
+        // Past the end the browser answers success with no element.
+        if (at < 0 || static_cast<size_t>(at) >= collection->elements.size()) return S_OK;
+        return GiveFace(collection->elements[static_cast<size_t>(at)].get(), 0, reinterpret_cast<IHTMLElement**>(out));
+    }
+
+    static HRESULT STDMETHODCALLTYPE CollectionTags(IHTMLElementCollection* self, VARIANT tag, IDispatch** out)
+    {
+        auto* collection = Self<BrowserCollection>(self);
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        HRESULT hr = collection->Begin(L"tags", DescribeVariant(tag).text);
+        if (FAILED(hr)) return hr;
+        if (V_VT(&tag) != VT_BSTR) return E_INVALIDARG;
+        std::vector<BrowserPtr<BrowserElement>> found;
+        for (const auto& element : collection->elements)
+            if (_wcsicmp(element->tag.c_str(), TextOf(V_BSTR(&tag)).c_str()) == 0) found.push_back(element);
+        auto filtered = BrowserCollection::Create(std::move(found));
+        return GiveFace(filtered.get(), 0, reinterpret_cast<IHTMLElementCollection**>(out));
+    }
+
+    static const IHTMLElementCollectionVtbl& CollectionTable()
+    {
+        static const IHTMLElementCollectionVtbl table = [] {
+            auto t = FailingTable<IHTMLElementCollectionVtbl, IHTMLElementCollection>();
+            t.get_length = &CollectionGetLength;
+            t.item = &CollectionItem;
+            t.tags = &CollectionTags;
+            return t;
+        }();
+        return table;
+    }
+
+    // --- event and data transfer ---------------------------------------------------------
+    static HRESULT STDMETHODCALLTYPE EventGetSrcElement(IHTMLEventObj* self, IHTMLElement** out)
+    {
+        auto* event = Self<BrowserEvent>(self);
+        HRESULT hr = event->Begin(L"get_srcElement");
+        if (FAILED(hr)) return hr;
+        if (event->picture) return GiveFace(event->picture.get(), 0, out);
+        return GiveFace(event->srcElement.get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetScreenX(IHTMLEventObj* self, LONG* out)
+    {
+        auto* event = Self<BrowserEvent>(self);
+        if (!out) return E_POINTER;
+        *out = event->screenX;
+        return event->Begin(L"get_screenX");
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetScreenY(IHTMLEventObj* self, LONG* out)
+    {
+        auto* event = Self<BrowserEvent>(self);
+        if (!out) return E_POINTER;
+        *out = event->screenY;
+        return event->Begin(L"get_screenY");
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventPutReturnValue(IHTMLEventObj* self, VARIANT value)
+    {
+        auto* event = Self<BrowserEvent>(self);
+        HRESULT hr = event->Begin(L"put_returnValue", DescribeVariant(value).text);
+        if (SUCCEEDED(hr)) event->returnValue = DescribeVariant(value);
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetClientX(IHTMLEventObj* self, LONG* out)
+    {
+        auto* event = Self<BrowserEvent>(self);
+        if (!out) return E_POINTER;
+        HRESULT hr = event->Begin(L"get_clientX");
+        if (SUCCEEDED(hr)) *out = event->clientX;
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetClientY(IHTMLEventObj* self, LONG* out)
+    {
+        auto* event = Self<BrowserEvent>(self);
+        if (!out) return E_POINTER;
+        HRESULT hr = event->Begin(L"get_clientY");
+        if (SUCCEEDED(hr)) *out = event->clientY;
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE EventGetDataTransfer(IHTMLEventObj2* self, IHTMLDataTransfer** out)
+    {
+        auto* event = Self<BrowserEvent>(self);
+        HRESULT hr = event->Begin(L"get_dataTransfer");
+        return FAILED(hr) ? hr : GiveFace(event->dataTransfer.get(), 0, out);
+    }
+
+    static const IHTMLEventObjVtbl& EventTable()
+    {
+        static const IHTMLEventObjVtbl table = [] {
+            auto t = FailingTable<IHTMLEventObjVtbl, IHTMLEventObj>();
+            t.get_srcElement = &EventGetSrcElement;
+            t.put_returnValue = &EventPutReturnValue;
+            t.get_clientX = &EventGetClientX;
+            t.get_clientY = &EventGetClientY;
+            t.get_screenX = &EventGetScreenX;
+            t.get_screenY = &EventGetScreenY;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IHTMLEventObj2Vtbl& Event2Table()
+    {
+        static const IHTMLEventObj2Vtbl table = [] {
+            auto t = FailingTable<IHTMLEventObj2Vtbl, IHTMLEventObj2>();
+            t.get_dataTransfer = &EventGetDataTransfer;
+            return t;
+        }();
+        return table;
+    }
+
+    static HRESULT STDMETHODCALLTYPE TransferPutDropEffect(IHTMLDataTransfer* self, BSTR effect)
+    {
+        auto* transfer = Self<BrowserDataTransfer>(self);
+        HRESULT hr = transfer->Begin(L"put_dropEffect", TextOf(effect));
+        if (SUCCEEDED(hr)) transfer->dropEffect = TextOf(effect);
+        return hr;
+    }
+
+    static HRESULT STDMETHODCALLTYPE TransferQueryService(IServiceProvider* self, REFGUID service, REFIID iid,
+                                                          void** out)
+    {
+        auto* transfer = Self<BrowserDataTransfer>(self);
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        HRESULT hr = transfer->Begin(L"QueryService");
+        if (FAILED(hr)) return hr;
+        if (!IsEqualGUID(service, IID_IDataObject) || !transfer->data_) return E_NOINTERFACE;
+        return transfer->data_->lpVtbl->QueryInterface(transfer->data_, iid, out);
+    }
+
+    static const IHTMLDataTransferVtbl& TransferTable()
+    {
+        static const IHTMLDataTransferVtbl table = [] {
+            auto t = FailingTable<IHTMLDataTransferVtbl, IHTMLDataTransfer>();
+            t.put_dropEffect = &TransferPutDropEffect;
+            return t;
+        }();
+        return table;
+    }
+
+    static const IServiceProviderVtbl& TransferServiceTable()
+    {
+        static const IServiceProviderVtbl table = [] {
+            auto t = FailingTable<IServiceProviderVtbl, IServiceProvider>();
+            t.QueryService = &TransferQueryService;
             return t;
         }();
         return table;
@@ -341,7 +645,37 @@ struct BrowserTables {
     {
         auto* document = Self<BrowserDocument>(self);
         HRESULT hr = document->Begin(L"get_body");
-        return FAILED(hr) ? hr : GiveFace(document->body.get(), 0, out);
+        return FAILED(hr) ? hr : GiveFace(document->hasBody ? document->body.get() : nullptr, 0, out);
+    }
+
+    static void CollectAll(const std::vector<BrowserPtr<BrowserElement>>& elements,
+                           std::vector<BrowserPtr<BrowserElement>>& all)
+    {
+        for (const auto& element : elements) {
+            all.push_back(element);
+            CollectAll(element->children, all);
+        }
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentGetAll(IHTMLDocument2* self, IHTMLElementCollection** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        HRESULT hr = document->Begin(L"get_all");
+        if (FAILED(hr)) return hr;
+        std::vector<BrowserPtr<BrowserElement>> all;
+        if (document->hasBody) CollectAll({document->body}, all);
+        CollectAll(document->elements_, all);
+        return GiveFace(BrowserCollection::Create(std::move(all)).get(), 0, out);
+    }
+
+    static HRESULT STDMETHODCALLTYPE DocumentElementFromPoint(IHTMLDocument2* self, LONG x, LONG y, IHTMLElement** out)
+    {
+        auto* document = Self<BrowserDocument>(self);
+        const std::wstring point = std::to_wstring(x) + L"," + std::to_wstring(y);
+        HRESULT hr = document->Begin(L"elementFromPoint", point);
+        if (FAILED(hr)) return hr;
+        document->pointsAsked.push_back(point);
+        return GiveFace(document->pointed.get(), 0, out);
     }
 
     static HRESULT STDMETHODCALLTYPE DocumentCreateElement(IHTMLDocument2* self, BSTR tag, IHTMLElement** out)
@@ -432,6 +766,8 @@ struct BrowserTables {
             t.get_body = &DocumentGetBody;
             t.createElement = &DocumentCreateElement;
             t.get_images = &DocumentGetImages;
+            t.get_all = &DocumentGetAll;
+            t.elementFromPoint = &DocumentElementFromPoint;
             return t;
         }();
         return table;
@@ -504,15 +840,22 @@ struct BrowserTables {
         return FAILED(hr) ? hr : GiveFace(window->document.get(), 0, out);
     }
 
+    static HRESULT STDMETHODCALLTYPE WindowGetEvent(IHTMLWindow2* self, IHTMLEventObj** out)
+    {
+        auto* window = Self<BrowserWindow>(self);
+        HRESULT hr = window->Begin(L"get_event");
+        return FAILED(hr) ? hr : GiveFace(window->event.get(), 0, out);
+    }
+
     static const IHTMLWindow2Vtbl& WindowTable()
     {
         static const IHTMLWindow2Vtbl table = [] {
             auto t = FailingTable<IHTMLWindow2Vtbl, IHTMLWindow2>();
+            t.get_event = &WindowGetEvent;
             t.GetIDsOfNames = &WindowGetIDsOfNames;
             t.Invoke = &WindowInvoke;
             t.navigate = &WindowNavigate;
             t.get_document = &WindowGetDocument;
-            t.get_event = &WindowGetEvent;
             return t;
         }();
         return table;
@@ -559,47 +902,6 @@ struct BrowserTables {
         return table;
     }
 
-    static HRESULT STDMETHODCALLTYPE EventGetSrcElement(IHTMLEventObj* self, IHTMLElement** out)
-    {
-        auto* event = Self<BrowserEventObject>(self);
-        HRESULT hr = event->Begin(L"get_srcElement");
-        return FAILED(hr) ? hr : GiveFace(event->source.get(), 0, out);
-    }
-
-    static HRESULT STDMETHODCALLTYPE EventGetScreenX(IHTMLEventObj* self, LONG* out)
-    {
-        auto* event = Self<BrowserEventObject>(self);
-        if (!out) return E_POINTER;
-        *out = event->screenX;
-        return event->Begin(L"get_screenX");
-    }
-
-    static HRESULT STDMETHODCALLTYPE EventGetScreenY(IHTMLEventObj* self, LONG* out)
-    {
-        auto* event = Self<BrowserEventObject>(self);
-        if (!out) return E_POINTER;
-        *out = event->screenY;
-        return event->Begin(L"get_screenY");
-    }
-
-    static const IHTMLEventObjVtbl& EventTable()
-    {
-        static const IHTMLEventObjVtbl table = [] {
-            auto t = FailingTable<IHTMLEventObjVtbl, IHTMLEventObj>();
-            t.get_srcElement = &EventGetSrcElement;
-            t.get_screenX = &EventGetScreenX;
-            t.get_screenY = &EventGetScreenY;
-            return t;
-        }();
-        return table;
-    }
-
-    static HRESULT STDMETHODCALLTYPE WindowGetEvent(IHTMLWindow2* self, IHTMLEventObj** out)
-    {
-        auto* window = Self<BrowserWindow>(self);
-        HRESULT hr = window->Begin(L"get_event");
-        return FAILED(hr) ? hr : GiveFace(window->event.get(), 0, out);
-    }
 
     static HRESULT STDMETHODCALLTYPE ElementCreateControlRange(IHTMLElement2* self, IDispatch** out)
     {
@@ -681,7 +983,7 @@ struct BrowserTables {
         return GiveFace(collection.get(), 0, out);
     }
 
-    static HRESULT STDMETHODCALLTYPE CollectionGetLength(IHTMLElementCollection* self, LONG* out)
+    static HRESULT STDMETHODCALLTYPE PictureCollectionGetLength(IHTMLElementCollection* self, LONG* out)
     {
         auto* collection = Self<BrowserPictureCollection>(self);
         HRESULT hr = collection->Begin(L"get_length");
@@ -691,7 +993,7 @@ struct BrowserTables {
         return S_OK;
     }
 
-    static HRESULT STDMETHODCALLTYPE CollectionItem(IHTMLElementCollection* self, VARIANT name, VARIANT index,
+    static HRESULT STDMETHODCALLTYPE PictureCollectionItem(IHTMLElementCollection* self, VARIANT name, VARIANT index,
                                                     IDispatch** out)
     {
         auto* collection = Self<BrowserPictureCollection>(self);
@@ -708,12 +1010,12 @@ struct BrowserTables {
         return GiveFace(collection->pictures[static_cast<size_t>(at)].get(), 0, reinterpret_cast<IHTMLElement**>(out));
     }
 
-    static const IHTMLElementCollectionVtbl& CollectionTable()
+    static const IHTMLElementCollectionVtbl& PictureCollectionTable()
     {
         static const IHTMLElementCollectionVtbl table = [] {
             auto t = FailingTable<IHTMLElementCollectionVtbl, IHTMLElementCollection>();
-            t.get_length = &CollectionGetLength;
-            t.item = &CollectionItem;
+            t.get_length = &PictureCollectionGetLength;
+            t.item = &PictureCollectionItem;
             return t;
         }();
         return table;
@@ -930,7 +1232,11 @@ HRESULT BrowserObject::QueryInterface(const IID& iid, void** object)
         face = interfaces_.front().second;
     for (const auto& entry : interfaces_)
         if (IsEqualIID(iid, entry.first)) face = entry.second;
-    if (face == kMaxFaces) return E_NOINTERFACE;
+    if (face == kMaxFaces) {
+        for (const auto& forward : forwards_)
+            if (IsEqualIID(iid, forward.first)) return forward.second->QueryInterface(iid, object);
+        return E_NOINTERFACE;
+    }
     AddRef();
     *object = &faces_[face];
     return S_OK;
@@ -996,12 +1302,111 @@ BrowserElement::BrowserElement(const std::wstring& tag_, Type type_)
     if (type == Type::Form) AddFace(IID_IHTMLFormElement, 3, &BrowserTables::FormTable(), "IHTMLFormElement");
     if (type == Type::HiddenInput)
         AddFace(IID_IHTMLInputHiddenElement, 4, &BrowserTables::HiddenTable(), "IHTMLInputHiddenElement");
+    if (type == Type::TextArea) {
+        AddFace(IID_IHTMLTextAreaElement, 3,
+                &BrowserTables::KindTable<IHTMLTextAreaElementVtbl, IHTMLTextAreaElement>(), "IHTMLTextAreaElement");
+        isTextEdit = true;
+    }
+    if (type == Type::InputButton)
+        AddFace(IID_IHTMLInputButtonElement, 3,
+                &BrowserTables::KindTable<IHTMLInputButtonElementVtbl, IHTMLInputButtonElement>(),
+                "IHTMLInputButtonElement");
+    if (type == Type::Button)
+        AddFace(IID_IHTMLButtonElement, 3, &BrowserTables::KindTable<IHTMLButtonElementVtbl, IHTMLButtonElement>(),
+                "IHTMLButtonElement");
+    if (type == Type::Anchor)
+        AddFace(IID_IHTMLAnchorElement, 3, &BrowserTables::KindTable<IHTMLAnchorElementVtbl, IHTMLAnchorElement>(),
+                "IHTMLAnchorElement");
+}
+
+BrowserElement::~BrowserElement()
+{
+    for (auto& handler : handlers_) handler.second->lpVtbl->Release(handler.second);
+    if (frame_) frame_->Release();
 }
 
 BrowserPtr<BrowserElement> BrowserElement::Create(const std::wstring& tag, Type type)
 {
     return BrowserPtr<BrowserElement>::Adopt(new BrowserElement(tag, type));
 }
+
+BrowserPtr<BrowserElement> BrowserElement::CreateFrame(const BrowserPtr<BrowserWebBrowser>& frame)
+{
+    auto element = Create(L"iframe", Type::Frame);
+    frame->AddRef();
+    element->frame_ = frame.get();
+    element->Forward(IID_IWebBrowser2, frame.get());
+    return element;
+}
+
+IDispatch* BrowserElement::Handler(const std::wstring& event) const
+{
+    auto found = handlers_.find(event);
+    return found == handlers_.end() ? nullptr : found->second;
+}
+
+void BrowserElement::SetHandler(const std::wstring& event, IDispatch* handler)
+{
+    if (handler) handler->lpVtbl->AddRef(handler);
+    IDispatch* old = Handler(event);
+    if (handler)
+        handlers_[event] = handler;
+    else
+        handlers_.erase(event);
+    if (old) old->lpVtbl->Release(old);
+}
+
+HRESULT BrowserElement::Fire(const std::wstring& event)
+{
+    IDispatch* handler = Handler(event);
+    if (!handler) return S_FALSE;
+    // The call may replace the handler: hold it for the call.
+    handler->lpVtbl->AddRef(handler);
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    const HRESULT hr = handler->lpVtbl->Invoke(handler, DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                               &none, &result, nullptr, nullptr);
+    VariantClear(&result);
+    handler->lpVtbl->Release(handler);
+    return hr;
+}
+
+BrowserCollection::BrowserCollection(std::vector<BrowserPtr<BrowserElement>> elements_)
+    : BrowserObject("BrowserCollection"), elements(std::move(elements_))
+{
+    AddFace(IID_IHTMLElementCollection, 0, &BrowserTables::CollectionTable(), "IHTMLElementCollection");
+}
+
+BrowserPtr<BrowserCollection> BrowserCollection::Create(std::vector<BrowserPtr<BrowserElement>> elements)
+{
+    return BrowserPtr<BrowserCollection>::Adopt(new BrowserCollection(std::move(elements)));
+}
+
+BrowserDataTransfer::BrowserDataTransfer(IUnknown* data) : BrowserObject("BrowserDataTransfer"), data_(data)
+{
+    if (data_) data_->lpVtbl->AddRef(data_);
+    AddFace(IID_IHTMLDataTransfer, 0, &BrowserTables::TransferTable(), "IHTMLDataTransfer");
+    AddFace(IID_IServiceProvider, 1, &BrowserTables::TransferServiceTable(), "IServiceProvider");
+}
+
+BrowserDataTransfer::~BrowserDataTransfer()
+{
+    if (data_) data_->lpVtbl->Release(data_);
+}
+
+BrowserPtr<BrowserDataTransfer> BrowserDataTransfer::Create(IUnknown* data)
+{
+    return BrowserPtr<BrowserDataTransfer>::Adopt(new BrowserDataTransfer(data));
+}
+
+BrowserEvent::BrowserEvent() : BrowserObject("BrowserEvent")
+{
+    AddFace(IID_IHTMLEventObj, 0, &BrowserTables::EventTable(), "IHTMLEventObj");
+    AddFace(IID_IHTMLEventObj2, 1, &BrowserTables::Event2Table(), "IHTMLEventObj2");
+}
+
+BrowserPtr<BrowserEvent> BrowserEvent::Create() { return BrowserPtr<BrowserEvent>::Adopt(new BrowserEvent()); }
 
 BrowserPtr<BrowserStyle> BrowserElement::Style()
 {
@@ -1032,6 +1437,16 @@ BrowserElement* FindIn(const std::vector<BrowserPtr<BrowserElement>>& elements, 
 }
 
 }  // namespace
+
+void BrowserDocument::Unload()
+{
+    std::vector<BrowserPtr<BrowserElement>> all;
+    BrowserTables::CollectAll({body}, all);
+    BrowserTables::CollectAll(elements_, all);
+    for (const auto& element : all)
+        for (const wchar_t* event : {L"onclick", L"ondragenter", L"ondragover", L"ondrop"})
+            element->SetHandler(event, nullptr);
+}
 
 BrowserElement* BrowserDocument::FindById(const std::wstring& id) const
 {
@@ -1100,6 +1515,15 @@ BrowserPage BrowserPage::Create()
     page.window->document = page.document;
     page.document->SetWindow(page.window.get());
     return page;
+}
+
+BrowserPtr<BrowserWebBrowser> BrowserPage::ShowIn(const std::wstring& url) const
+{
+    auto browser = BrowserWebBrowser::Create();
+    browser->document = document;
+    browser->locationUrl = url;
+    document->url = url;
+    return browser;
 }
 
 BrowserSite::BrowserSite() : BrowserObject("BrowserSite")
@@ -1179,15 +1603,10 @@ BrowserPtr<BrowserPicture> BrowserPicture::Create(const std::wstring& src, int w
     return picture;
 }
 
-BrowserEventObject::BrowserEventObject() : BrowserObject("BrowserEventObject")
+BrowserPtr<BrowserEvent> BrowserEvent::Create(const BrowserPtr<BrowserPicture>& picture, LONG x, LONG y)
 {
-    AddFace(IID_IHTMLEventObj, 0, &BrowserTables::EventTable(), "IHTMLEventObj");
-}
-
-BrowserPtr<BrowserEventObject> BrowserEventObject::Create(const BrowserPtr<BrowserPicture>& source, long x, long y)
-{
-    auto event = BrowserPtr<BrowserEventObject>::Adopt(new BrowserEventObject());
-    event->source = source;
+    auto event = Create();
+    event->picture = picture;
     event->screenX = x;
     event->screenY = y;
     return event;
@@ -1200,7 +1619,7 @@ BrowserControlRange::BrowserControlRange() : BrowserObject("BrowserControlRange"
 
 BrowserPictureCollection::BrowserPictureCollection() : BrowserObject("BrowserPictureCollection")
 {
-    AddFace(IID_IHTMLElementCollection, 0, &BrowserTables::CollectionTable(), "IHTMLElementCollection");
+    AddFace(IID_IHTMLElementCollection, 0, &BrowserTables::PictureCollectionTable(), "IHTMLElementCollection");
 }
 
 ScriptValue DescribeVariant(const VARIANT& value)

@@ -103,11 +103,15 @@ protected:
     virtual ~BrowserObject() = default;
     // Declares interface iid as the face at index with the given table.
     void AddFace(const IID& iid, size_t index, const void* table, const char* name);
+    // Answers QueryInterface for iid with that interface of other (not owned:
+    // the caller keeps it alive), as a frame element answers for its browser.
+    void Forward(const IID& iid, BrowserObject* other) { forwards_.emplace_back(iid, other); }
 
 private:
     static const size_t kMaxFaces = 6;
     BrowserFace faces_[kMaxFaces];
     std::vector<std::pair<IID, size_t>> interfaces_;
+    std::vector<std::pair<IID, BrowserObject*>> forwards_;
     std::map<std::wstring, HRESULT> failures_;
     LONG references_ = 1;
     const char* kind_;
@@ -162,34 +166,102 @@ private:
     friend struct BrowserTables;
 };
 
+class BrowserWebBrowser;
+
 // A page element. Every element is an IHTMLElement, IHTMLElement2 and
-// IHTMLDOMNode; a form is also an IHTMLFormElement and a hidden input an
-// IHTMLInputHiddenElement.
+// IHTMLDOMNode; a form is also an IHTMLFormElement, a hidden input an
+// IHTMLInputHiddenElement, a text area an IHTMLTextAreaElement, an input
+// button an IHTMLInputButtonElement, a button an IHTMLButtonElement, a link
+// an IHTMLAnchorElement, and a frame answers for the browser it shows.
 class BrowserElement : public BrowserObject {
 public:
-    enum class Type { Plain, Form, HiddenInput };
+    enum class Type { Plain, Form, HiddenInput, TextArea, InputButton, Button, Anchor, Frame };
     static BrowserPtr<BrowserElement> Create(const std::wstring& tag, Type type = Type::Plain);
+    // An "iframe" element showing frame.
+    static BrowserPtr<BrowserElement> CreateFrame(const BrowserPtr<BrowserWebBrowser>& frame);
 
     const std::wstring tag;
     const Type type;
     std::wstring id;
+    std::wstring className;
+    std::wstring title;
+    bool isTextEdit = false;
     std::wstring innerText;
     std::wstring innerHTML;
     std::wstring value;  // of a hidden input
     int focusCount = 0;
     int submitCount = 0;
     std::vector<BrowserPtr<BrowserElement>> children;  // appended with appendChild
+
     BrowserPtr<BrowserStyle> Style();
+    // Event handler properties ("onclick", "ondragenter", "ondragover",
+    // "ondrop"): what the page or the product set, null when none.
+    IDispatch* Handler(const std::wstring& event) const;
+    // Sets a handler as the page's own script would.
+    void SetHandler(const std::wstring& event, IDispatch* handler);
+    // Fires the event as the browser does: calls the handler set for it (the
+    // test sets the window's event first). S_FALSE when none is set.
+    HRESULT Fire(const std::wstring& event);
 
 private:
     BrowserElement(const std::wstring& tag, Type type);
+    ~BrowserElement() override;
     BrowserPtr<BrowserStyle> style_;
+    BrowserObject* frame_ = nullptr;  // holds a reference
+    std::map<std::wstring, IDispatch*> handlers_;  // each holds a reference
+    friend struct BrowserTables;
+};
+
+// A list of elements (IHTMLElementCollection), as document.all and its tags() give.
+class BrowserCollection : public BrowserObject {
+public:
+    static BrowserPtr<BrowserCollection> Create(std::vector<BrowserPtr<BrowserElement>> elements);
+    const std::vector<BrowserPtr<BrowserElement>> elements;
+
+private:
+    explicit BrowserCollection(std::vector<BrowserPtr<BrowserElement>> elements);
+    friend struct BrowserTables;
+};
+
+// The dataTransfer of a drag event (IHTMLDataTransfer) that serves the
+// dragged OLE data object through IServiceProvider, as the browser's does.
+class BrowserDataTransfer : public BrowserObject {
+public:
+    // data: the IDataObject served (a reference is kept); null serves none.
+    static BrowserPtr<BrowserDataTransfer> Create(IUnknown* data);
+    std::wstring dropEffect;
+
+private:
+    explicit BrowserDataTransfer(IUnknown* data);
+    ~BrowserDataTransfer() override;
+    IUnknown* data_;
+    friend struct BrowserTables;
+};
+
+// The window's current event (IHTMLEventObj, IHTMLEventObj2).
+class BrowserPicture;
+
+class BrowserEvent : public BrowserObject {
+public:
+    static BrowserPtr<BrowserEvent> Create();
+    // A right-click on picture at the screen position x, y.
+    static BrowserPtr<BrowserEvent> Create(const BrowserPtr<BrowserPicture>& picture, LONG x, LONG y);
+    LONG clientX = 0, clientY = 0;
+    LONG screenX = 0, screenY = 0;
+    // The source element: the picture when there is one, else srcElement.
+    BrowserPtr<BrowserPicture> picture;
+    BrowserPtr<BrowserElement> srcElement;
+    BrowserPtr<BrowserDataTransfer> dataTransfer;
+    // As put_returnValue left it; VT_EMPTY until set.
+    ScriptValue returnValue;
+
+private:
+    BrowserEvent();
     friend struct BrowserTables;
 };
 
 class BrowserWindow;
 class BrowserPicture;
-class BrowserEventObject;
 
 // A document (IHTMLDocument2, IHTMLDocument3) with a body element.
 class BrowserDocument : public BrowserObject {
@@ -216,6 +288,15 @@ public:
     std::wstring CookieText() const;
     // The value of cookie name; empty when the jar has none.
     std::wstring Cookie(const std::wstring& name) const;
+    // What elementFromPoint finds, wherever the point is (none: null), and
+    // the points asked for ("x,y").
+    BrowserPtr<BrowserElement> pointed;
+    std::vector<std::wstring> pointsAsked;
+    // Whether the document has a body (get_body answers null without).
+    bool hasBody = true;
+    // Drops the event handlers of all its elements, as the browser does when
+    // the page goes away.
+    void Unload();
 
 private:
     BrowserDocument();
@@ -236,8 +317,8 @@ public:
     // Locales of the name look-ups, in order.
     std::vector<LCID> lookupLocales;
     BrowserPtr<BrowserDocument> document;
-    // The current event (get_event; none: a null event).
-    BrowserPtr<BrowserEventObject> event;
+    // The current event (get_event; none: null).
+    BrowserPtr<BrowserEvent> event;
 
 private:
     BrowserWindow();
@@ -262,6 +343,8 @@ struct BrowserPage {
     BrowserPtr<BrowserWindow> window;
     BrowserPtr<BrowserDocument> document;
     static BrowserPage Create();
+    // A new browser showing this page at url (the document's and the browser's address).
+    BrowserPtr<BrowserWebBrowser> ShowIn(const std::wstring& url) const;
 };
 
 // The site a page hands an object that its script created (IServiceProvider):
@@ -324,18 +407,6 @@ public:
 
 private:
     BrowserPicture();
-    friend struct BrowserTables;
-};
-
-// A window's event (IHTMLEventObj): its source element and screen position.
-class BrowserEventObject : public BrowserObject {
-public:
-    static BrowserPtr<BrowserEventObject> Create(const BrowserPtr<BrowserPicture>& source, long x, long y);
-    BrowserPtr<BrowserPicture> source;
-    long screenX = 0, screenY = 0;
-
-private:
-    BrowserEventObject();
     friend struct BrowserTables;
 };
 

@@ -11,6 +11,45 @@ HRESULT BrowserStockBar::Unexpected(const char* method)
     return E_NOTIMPL;
 }
 
+HRESULT BrowserStockBar::IncrementDragAndDrop()
+{
+    if (!pageHandlers) return Unexpected("IncrementDragAndDrop");
+    Record();
+    ++dropTargets;
+    return S_OK;
+}
+
+HRESULT BrowserStockBar::DecrementDragAndDrop()
+{
+    if (!pageHandlers) return Unexpected("DecrementDragAndDrop");
+    Record();
+    EXPECT_GT(dropTargets, 0) << "more drop targets given back than counted";
+    --dropTargets;
+    return S_OK;
+}
+
+HRESULT BrowserStockBar::GetOptions(BOOL* resizeOut, BSTR* formatOut, BOOL* isPublicOut, VARIANT* removeSizeBarOut)
+{
+    if (!pageHandlers) return Unexpected("GetOptions");
+    Record();
+    if (!resizeOut || !formatOut || !isPublicOut || !removeSizeBarOut) return E_POINTER;
+    *resizeOut = resize;
+    *formatOut = SysAllocString(format.c_str());
+    *isPublicOut = isPublic;
+    VariantInit(removeSizeBarOut);
+    V_VT(removeSizeBarOut) = VT_BOOL;
+    V_BOOL(removeSizeBarOut) = removeSizeBar ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT BrowserStockBar::RunCommand(const wchar_t* name, const VARIANT& destination)
+{
+    if (!pageHandlers) return Unexpected("a command");
+    Record();
+    commands.push_back({name, V_VT(&destination)});
+    return S_OK;
+}
+
 HRESULT BrowserStockBar::UseThumbnail(BOOL* result)
 {
     Record();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "browser/DragAndDropHandler.h"
 #include "browser/StockBar.h"
 #include "common/ModuleInstance.h"
 #include "common/SettingsStore.h"
@@ -155,7 +156,19 @@ int Run(const Options& options)
     MoveWindow(toolbar, 0, 2, info.ptActual.x, info.ptActual.y, TRUE);
     band->ShowDW(TRUE);
     band->EnableMyImages(options.loggedOut ? VARIANT_FALSE : VARIANT_TRUE);
-    if (options.dropAvailable) band->IncrementDragAndDrop();
+    // A page with a text area, attached the way the supervisor attaches every
+    // completed page: the handler's count lights the indicator.
+    vptest::BrowserPage page = vptest::BrowserPage::Create();
+    auto pageBrowser = page.ShowIn(L"http://forum.example/reply");
+    if (options.dropAvailable) {
+        page.document->body->children.push_back(
+            vptest::BrowserElement::Create(L"textarea", vptest::BrowserElement::Type::TextArea));
+        ComPtr<IDispatch> shown = vptest::Query<IDispatch>(pageBrowser);
+        BOOL attached = FALSE;
+        ComPtr<IDragAndDropHandler> handler = CDragAndDropHandler::Make<IDragAndDropHandler>();
+        if (!handler || FAILED(handler->Attach(shown.Get(), band.Get(), &attached)) || !attached)
+            std::fprintf(stderr, "the page's text area was not attached\n");
+    }
     // The band's size after the settings came in with the first paint.
     UpdateWindow(frame);
     PumpUntil(300, [] { return false; });
@@ -197,6 +210,8 @@ int Run(const Options& options)
             rc = 6;
         }
     }
+    // The page goes: its handler gives the count back.
+    page.document->Unload();
     band->SetSite(nullptr);
     band.Reset();
     DestroyWindow(frame);

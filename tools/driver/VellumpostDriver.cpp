@@ -101,7 +101,7 @@ int Usage()
                 "       vpdriver samples <folder>\n"
                 "       vpdriver installation <folder>\n"
                 "       vpdriver version <file>\n"
-                "       vpdriver hold <library> <held marker> <release marker>\n");
+                "       vpdriver hold <library> <held marker> <release marker>\n"
                 "       vpdriver explorer <samples folder> [browser record]\n");
     return 2;
 }

@@ -33,6 +33,7 @@ const ShotWindow kWindows[] = {
     {L"tags", &OpenTagsWindow},
     {L"page-images", &OpenPageImagesWindow},
     {L"explorer-menu", &OpenExplorerMenuWindow},
+    {L"page-drop", &OpenPageDropWindow},
 };
 
 struct Shot {

@@ -37,3 +37,5 @@ void OpenTagsWindow();
 // The right-click menus.
 void OpenPageImagesWindow();
 void OpenExplorerMenuWindow();
+// A page's text area after pictures were dropped on it and hosted.
+void OpenPageDropWindow();
