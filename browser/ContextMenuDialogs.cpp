@@ -1,12 +1,13 @@
-// The right-click commands' windows (see the header): the defaults do the
-// honest thing when a dialog is not part of this library.
+// The right-click commands' windows (see the header): the library's login,
+// tag and upload images dialogs and its message boxes.
 #include "browser/ContextMenuDialogs.h"
 
-#include <algorithm>
 #include <mutex>
 
 #include "common/LogWriter.h"
 #include "common/TextConvert.h"
+#include "dialogs/RegisterDlg.h"
+#include "dialogs/TagDlg.h"
 #include "module/resource.h"
 
 namespace {
@@ -29,17 +30,21 @@ std::wstring ProductCaption()
     return caption.empty() ? L"Vellumpost" : caption;
 }
 
-void ShowLoginHint(HWND owner, POINT)
+// The login invitation at the click: the user logs in at the service, then tags.
+void ShowLogin(HWND owner, POINT at)
 {
-    MessageBoxW(owner, L"Please log in to Vellumpost first (the Login button of the toolbar), then try again.",
-                ProductCaption().c_str(), MB_OK | MB_ICONINFORMATION);
+    CRegisterDlg(at).DoModal(owner);
 }
 
-HRESULT RefuseTags(HWND, POINT, const std::vector<std::wstring>& items, std::wstring&)
+// The tag box at the click; its text is what the user typed.
+HRESULT AskTags(HWND owner, POINT at, const std::vector<std::wstring>&, std::wstring& tags)
 {
-    LogWriter("CImageContextMenu")
-        .Format("No tag dialog in this library: %u item(s) not tagged", static_cast<unsigned>(items.size()));
-    return E_NOTIMPL;
+    CTagDlg dialog(at);
+    const INT_PTR result = dialog.DoModal(owner);
+    if (result == -1) return E_FAIL;
+    if (result != IDOK) return S_FALSE;
+    tags = dialog.Tags();
+    return S_OK;
 }
 
 HRESULT RunUploadImagesDialog(const UploadImagesRequest& request, UploadImagesChoice& choice)
@@ -70,8 +75,8 @@ void ShowMessage(HWND owner, UINT textId)
 ContextMenuDialogs ContextMenuDialogs::Defaults()
 {
     ContextMenuDialogs dialogs;
-    dialogs.login = &ShowLoginHint;
-    dialogs.tag = &RefuseTags;
+    dialogs.login = &ShowLogin;
+    dialogs.tag = &AskTags;
     dialogs.uploadImages = &RunUploadImagesDialog;
     dialogs.message = &ShowMessage;
     return dialogs;
@@ -93,27 +98,4 @@ ContextMenuDialogs InstalledContextMenuDialogs()
 {
     std::lock_guard<std::mutex> hold(DialogsLock());
     return Installed();
-}
-
-POINT PlaceInsideWorkArea(POINT at, LONG width, LONG height, const RECT& workArea)
-{
-    POINT place = at;
-    // Right and bottom edges first, so that a window larger than the area
-    // keeps its top left corner visible.
-    place.x = std::min<LONG>(place.x, workArea.right - width);
-    place.y = std::min<LONG>(place.y, workArea.bottom - height);
-    place.x = std::max<LONG>(place.x, workArea.left);
-    place.y = std::max<LONG>(place.y, workArea.top);
-    return place;
-}
-
-void MoveWindowNear(HWND window, POINT at)
-{
-    RECT frame = {};
-    if (!window || !GetWindowRect(window, &frame)) return;
-    MONITORINFO monitor = {};
-    monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoW(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &monitor)) return;
-    const POINT place = PlaceInsideWorkArea(at, frame.right - frame.left, frame.bottom - frame.top, monitor.rcWork);
-    SetWindowPos(window, nullptr, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

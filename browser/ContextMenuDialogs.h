@@ -49,10 +49,3 @@ struct ContextMenuDialogs {
 // Replaces the windows (all at once); a member left empty keeps the product's own.
 void InstallContextMenuDialogs(const ContextMenuDialogs& dialogs);
 ContextMenuDialogs InstalledContextMenuDialogs();
-
-// Where a window of size (width, height) asked to open at a point goes: at
-// the point, moved just enough to lie inside workArea (its top left corner
-// wins when the window is larger than the area).
-POINT PlaceInsideWorkArea(POINT at, LONG width, LONG height, const RECT& workArea);
-// Moves window to at, kept inside the work area of the monitor that holds at.
-void MoveWindowNear(HWND window, POINT at);

@@ -17,6 +17,7 @@
 #include "common/TextConvert.h"
 #include "common/Variant.h"
 #include "common/VariantArray.h"
+#include "dialogs/SlideshowDialogs.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploaderDialogs.h"
 #include "module/resource.h"
@@ -37,18 +38,20 @@ SlideshowDropDialog g_slideshowDialog;
 
 // Without the slideshow dialog: the uploader's slide order, the slideshow size
 // nearest the toolbar's resize label, and the plain look.
+// The slideshow dialog over the dropped files: their order, size, effect and background.
 HRESULT DefaultSlideshowDialog(const SlideshowDropRequest& request, SlideshowDropChoice& choice)
 {
-    choice.files = request.files;
-    if (choice.files.size() > 1) {
-        const HRESULT hr = InstalledFileUploaderDialogs().slideOrder(request.owner, choice.files);
-        if (hr != S_OK) return hr;
-    }
+    SlideshowDialogRequest dialog;
+    dialog.owner = request.owner;
     // Avatar and small labels map to the first slideshow size, the rest to the second.
-    const int index = request.resize && request.sizeIndex >= 0 ? (request.sizeIndex <= 1 ? 0 : 1) : 1;
-    choice.format = LoadModuleString(IDS_SLIDESHOW_SIZE_FIRST + static_cast<UINT>(index));
-    choice.effect = L"trans0";
-    choice.background = L"#000000";
+    dialog.sizeIndex = request.resize && request.sizeIndex >= 0 ? (request.sizeIndex <= 1 ? 0 : 1) : 1;
+    SlideshowDialogChoice chosen;
+    const HRESULT hr = RunSlideShowDialog(dialog, request.files, chosen);
+    if (hr != S_OK) return hr;
+    choice.files = chosen.files;
+    choice.format = chosen.sizeText;
+    choice.effect = chosen.effect;
+    choice.background = chosen.background;
     return S_OK;
 }
 

@@ -46,9 +46,8 @@ public:
     // Creates the uploader of a drop; by default the registered class.
     using UploaderFactory = HRESULT (*)(REFIID iid, void** object);
     static void SetUploaderFactory(UploaderFactory factory);
-    // Replaces the slideshow dialog of drops on the Slideshow button; an empty
-    // function restores the default (the slide order of the uploader's
-    // dialogs, with the toolbar's size and the plain look).
+    // Replaces the slideshow dialog of drops on the Slideshow button (tests
+    // answer for the user); an empty function restores the library's own.
     static void SetSlideshowDialog(SlideshowDropDialog dialog);
 
     // IDragAndDropHandler

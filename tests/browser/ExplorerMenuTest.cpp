@@ -196,20 +196,5 @@ TEST_F(ContextMenuTest, ForwardedCommandsUseTheSettingsAndTheCallerAndLoginComes
     EXPECT_EQ(made, RecordingUploader::Made().size());
 }
 
-TEST(ContextMenuPlacement, DialogsAtAPointStayInsideTheWorkArea)
-{
-    const RECT area = {0, 0, 1000, 700};
-    POINT at = PlaceInsideWorkArea({990, 690}, 200, 100, area);
-    EXPECT_EQ(800, at.x);
-    EXPECT_EQ(600, at.y);
-    at = PlaceInsideWorkArea({-50, 20}, 200, 100, area);
-    EXPECT_EQ(0, at.x);
-    EXPECT_EQ(20, at.y);
-    // Larger than the area: the top left corner stays visible.
-    at = PlaceInsideWorkArea({500, 500}, 1200, 900, area);
-    EXPECT_EQ(0, at.x);
-    EXPECT_EQ(0, at.y);
-}
-
 }  // namespace
 }  // namespace vptest

@@ -31,8 +31,9 @@ std::wstring Load(UINT id, bool* loaded = nullptr)
 // every identifier between the two.
 std::map<std::string, UINT> ReadResourceHeaderIds()
 {
-    std::string path = __FILE__;
-    path = path.substr(0, path.find_last_of("/\\")) + "/../../module/resource.h";
+    // The source tree's path as the build knows it (a compiler cache may
+    // give this file a relative name).
+    std::string path = VP_SOURCE_DIR "/module/resource.h";
     if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Wine's drive for "/"
     std::ifstream in(path);
     EXPECT_TRUE(in.good()) << "cannot read " << path;
