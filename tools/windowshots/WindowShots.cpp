@@ -18,7 +18,6 @@
 namespace {
 
 const ShotWindow kWindows[] = {
-    {L"upload-images", &OpenUploadImagesWindow},
     {L"about", &OpenAboutWindow},
     {L"update", &OpenUpdateWindow},
     {L"login", &OpenLoginWindow},

@@ -15,9 +15,6 @@ struct ShotWindow {
     void (*open)();
 };
 
-// The upload options dialogs.
-void OpenUploadImagesWindow();
-
 // The about box, update question, login invitation and file warning; the
 // upload engine's progress, upload file and cancel-tagging windows.
 void OpenAboutWindow();
