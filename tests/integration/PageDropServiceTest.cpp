@@ -1,6 +1,7 @@
-// Picture files dropped on a page's text fields, through the registered
-// handler class as the browser's supervisor creates it: the files reach the
-// development service and their links come back in the bar's link style.
+// Picture files dropped on a page's text fields, from the browser's report of
+// a completed document through the registered supervisor and handler classes:
+// the files reach the development service and their links come back in the
+// bar's link style.
 #include <windows.h>
 #include <gdiplus.h>
 
@@ -8,6 +9,7 @@
 
 #include "VellumpostToolbar_h.h"
 #include "browser/DragAndDropHandler.h"
+#include "common/SettingsStore.h"
 #include "engine/FileUploader.h"
 #include "engine/LinkFormat.h"
 #include "tests/integration/ServiceTestBase.h"
@@ -56,23 +58,26 @@ TEST_F(PageDropServiceTest, FilesDroppedOnAFramesTextFieldsAreHostedAndTheirLink
     MakePicture(beach, 320, 200, Gdiplus::ImageFormatJPEG);
     MakePicture(hills, 200, 120, Gdiplus::ImageFormatPNG);
 
-    // A page without text fields showing a frame with a text area and an editable block.
+    // A page without text fields; a frame with a text area and an editable block
+    // completes inside it once the browser's supervisor runs.
     BrowserPage top = BrowserPage::Create(), frame = BrowserPage::Create();
     auto topBrowser = top.ShowIn(L"http://forum.example/thread"), frameBrowser = frame.ShowIn(L"http://forum.example/reply");
-    top.document->body->children.push_back(BrowserElement::CreateFrame(frameBrowser));
+    topBrowser->visible = true;
     auto textArea = BrowserElement::Create(L"textarea", BrowserElement::Type::TextArea);
     textArea->innerText = L"Look:";
     auto editable = BrowserElement::Create(L"div");
     editable->isTextEdit = true;
     frame.document->body->children = {textArea, editable};
+    SettingsStore().WriteNumber(L"CheckForUpdateInterval", 0);
 
-    {
-        ComPtr<IDragAndDropHandler> handler;
-        ASSERT_EQ(S_OK, CoCreateInstance(CLSID_DragAndDropHandler, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&handler)));
-        BOOL attached = FALSE;
-        ASSERT_EQ(S_OK, handler->AttachAndParse(Query<IDispatch>(topBrowser).Get(), bar_.Get(), &attached));
-        EXPECT_TRUE(attached);
-    }
+    // The supervisor, as the band starts it, attaches the page handlers to the
+    // frame's document when the browser reports it complete.
+    ComPtr<INavigatorSupervisor> supervisor;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_NavigatorSupervisor, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&supervisor)));
+    ASSERT_EQ(S_OK, supervisor->Start(Query<IDispatch>(topBrowser).Get(), bar_.Get()));
+    EXPECT_EQ(0, bar_->dropTargets);
+    top.document->body->children.push_back(BrowserElement::CreateFrame(frameBrowser));
+    ASSERT_EQ(S_OK, topBrowser->FireDocumentComplete(*frameBrowser, L"http://forum.example/reply"));
     EXPECT_EQ(1, bar_->dropTargets);
 
     auto drop = [&](const BrowserPtr<BrowserElement>& at, std::vector<std::wstring> files) {
@@ -102,6 +107,7 @@ TEST_F(PageDropServiceTest, FilesDroppedOnAFramesTextFieldsAreHostedAndTheirLink
 
     frame.document->Unload();
     EXPECT_EQ(0, bar_->dropTargets);
+    EXPECT_EQ(S_OK, supervisor->Stop());
 }
 
 TEST_F(PageDropServiceTest, FilesDroppedOnTheSlideshowButtonBecomeASlideshowOfTheSupportedOnes)

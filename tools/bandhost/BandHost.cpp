@@ -11,6 +11,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -195,10 +196,18 @@ int Run(const Options& options)
     }
 
     if (!options.uploads.empty()) {
-        const size_t before = bar.History().size();
+        // The history keeps only the newest entries: new uploads are the
+        // entries whose links were not there before.
+        std::set<std::wstring> before;
+        for (const CUploadResult& entry : bar.History()) before.insert(entry.imageLink.value_or(L""));
+        auto added = [&] {
+            size_t count = 0;
+            for (const CUploadResult& entry : bar.History()) count += before.count(entry.imageLink.value_or(L"")) ? 0 : 1;
+            return count;
+        };
         bar.SetUploadDialogScript(vptest::ChooseFiles(options.uploads));
         SendMessageW(toolbar, WM_COMMAND, MAKEWPARAM(ID_BUTTON_UPLOAD, 0), 0);
-        const bool arrived = PumpUntil(120000, [&] { return bar.History().size() >= before + options.uploads.size(); });
+        const bool arrived = PumpUntil(120000, [&] { return added() >= options.uploads.size(); });
         // What the paste menu offers: each history entry as the toolbar pastes it.
         for (size_t i = 0; i < bar.History().size(); ++i) {
             SendMessageW(toolbar, WM_COMMAND, MAKEWPARAM(ID_PASTE_HISTORY_FIRST + i, 0), 0);
