@@ -7,23 +7,23 @@
 #include "module/resource.h"
 
 CTagDlg::CTagDlg(POINT at, std::wstring tags, TagCompletion* completion)
-    : at_(at), tags_(std::move(tags)), completion_(completion)
+    : ScriptedDialog("CTagDlg"), at_(at), tags_(std::move(tags)), completion_(completion)
 {
 }
 
 INT_PTR CTagDlg::DoModal(HWND owner)
 {
     ScopedTagCompletion completion(completion_);
-    return ShowModal(owner, IDD_TAG);
+    return ShowModal(IDD_TAG, owner);
 }
 
-INT_PTR CTagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM)
+INT_PTR CTagDlg::OnDialogMessage(UINT message, WPARAM wParam, LPARAM)
 {
-    if (message == WM_NCHITTEST) return DragAnywhere(dialog_);
+    if (message == WM_NCHITTEST) return DragAnywhere(window_);
     switch (message) {
     case WM_INITDIALOG: {
-        ApplyBorderlessLook(dialog_, at_);
-        HWND edit = GetDlgItem(dialog_, IDC_TAG_TEXT);
+        ApplyBorderlessLook(window_, at_);
+        HWND edit = GetDlgItem(window_, IDC_TAG_TEXT);
         SetWindowTextW(edit, tags_.c_str());
         if (completion_) completion_->Attach(edit);
         SetFocus(edit);
@@ -35,7 +35,7 @@ INT_PTR CTagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM)
             OnOk();
             return TRUE;
         case IDCANCEL:
-            EndDialog(dialog_, IDCANCEL);
+            EndDialog(window_, IDCANCEL);
             return TRUE;
         }
         return FALSE;
@@ -45,13 +45,13 @@ INT_PTR CTagDlg::OnMessage(UINT message, WPARAM wParam, LPARAM)
 
 void CTagDlg::OnOk()
 {
-    HWND edit = GetDlgItem(dialog_, IDC_TAG_TEXT);
-    tags_ = ControlText(dialog_, IDC_TAG_TEXT);
+    HWND edit = GetDlgItem(window_, IDC_TAG_TEXT);
+    tags_ = ControlText(window_, IDC_TAG_TEXT);
     if (completion_ && completion_->IsListOpen()) {
         // Enter picks the suggestion; the dialog stays.
         SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
         return;
     }
     if (completion_ && !tags_.empty()) completion_->Remember(tags_);
-    EndDialog(dialog_, IDOK);
+    EndDialog(window_, IDOK);
 }

@@ -22,8 +22,7 @@ public:
     const std::wstring& Tags() const { return tags_; }
 
 private:
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    const char* LogCategory() const override { return "CTagDlg"; }
+    INT_PTR OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnOk();
 
     POINT at_;

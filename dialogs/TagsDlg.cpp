@@ -17,7 +17,8 @@ std::wstring CombinedTags(const std::wstring& rowText, const std::wstring& commo
 
 CTagsDlg::CTagsDlg(std::vector<std::wstring> pictures, std::wstring commonTags, bool isPublic, HIMAGELIST thumbnails,
                    TagCompletion* completion)
-    : commonTags_(std::move(commonTags)),
+    : ScriptedDialog("CTagsDlg"),
+      commonTags_(std::move(commonTags)),
       pictures_(std::move(pictures)),
       tags_(pictures_.size()),
       permissions_(pictures_.size(), isPublic),
@@ -36,12 +37,12 @@ INT_PTR CTagsDlg::DoModal(HWND owner)
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     ScopedTagCompletion completion(completion_);
-    const INT_PTR result = ShowModal(owner, IDD_TAGS);
+    const INT_PTR result = ShowModal(IDD_TAGS, owner);
     list_.Release();
     return result;
 }
 
-INT_PTR CTagsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CTagsDlg::OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -51,7 +52,7 @@ INT_PTR CTagsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item->CtlID != IDC_TAGS_LIST) return FALSE;
         list_.Draw(*item);
-        SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, TRUE);
+        SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
         return TRUE;
     }
     case WM_MEASUREITEM: {
@@ -64,13 +65,13 @@ INT_PTR CTagsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom != IDC_TAGS_LIST) return FALSE;
         if (header->code == LVN_BEGINLABELEDITW) {
-            SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, FALSE);  // editing may always start
+            SetWindowLongPtrW(window_, DWLP_MSGRESULT, FALSE);  // editing may always start
             return TRUE;
         }
         if (header->code == LVN_ENDLABELEDITW) {
             // A text (even an empty one) becomes the row's text; Escape keeps the old one.
             const auto* edit = reinterpret_cast<const NMLVDISPINFOW*>(lParam);
-            SetWindowLongPtrW(dialog_, DWLP_MSGRESULT, edit->item.pszText ? TRUE : FALSE);
+            SetWindowLongPtrW(window_, DWLP_MSGRESULT, edit->item.pszText ? TRUE : FALSE);
             return TRUE;
         }
         return FALSE;
@@ -96,7 +97,7 @@ INT_PTR CTagsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         case IDCANCEL:
             EndEditing();
-            EndDialog(dialog_, IDCANCEL);
+            EndDialog(window_, IDCANCEL);
             return TRUE;
         }
         return FALSE;
@@ -110,17 +111,17 @@ INT_PTR CTagsDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void CTagsDlg::OnInitDialog()
 {
-    HWND list = GetDlgItem(dialog_, IDC_TAGS_LIST);
+    HWND list = GetDlgItem(window_, IDC_TAGS_LIST);
     list_.Subclass(list);
-    SetDlgItemTextW(dialog_, IDC_COMMON_TAGS, commonTags_.c_str());
+    SetDlgItemTextW(window_, IDC_COMMON_TAGS, commonTags_.c_str());
 
     // Resizing: the list grows both ways, the common tags move down (the edit
     // also grows in width), the buttons keep to the bottom right corner.
     RECT client = {};
-    GetClientRect(dialog_, &client);
+    GetClientRect(window_, &client);
     startClient_ = {client.right, client.bottom};
     RECT window = {};
-    GetWindowRect(dialog_, &window);
+    GetWindowRect(window_, &window);
     minimumWindow_ = {window.right - window.left, window.bottom - window.top};
     const Anchor rules[] = {
         {IDC_TAGS_LIST, {}, false, false, true, true},   {IDC_COMMON_TAGS, {}, false, true, true, false},
@@ -128,19 +129,19 @@ void CTagsDlg::OnInitDialog()
         {IDCANCEL, {}, true, true, false, false},
     };
     for (Anchor anchor : rules) {
-        HWND control = GetDlgItem(dialog_, anchor.id);
+        HWND control = GetDlgItem(window_, anchor.id);
         GetWindowRect(control, &anchor.start);
-        MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&anchor.start), 2);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&anchor.start), 2);
         anchors_.push_back(anchor);
     }
     const int gripSize = GetSystemMetrics(SM_CXVSCROLL);
     grip_ = CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | WS_VISIBLE | SBS_SIZEGRIP | SBS_SIZEBOXBOTTOMRIGHTALIGN,
-                            client.right - gripSize, client.bottom - gripSize, gripSize, gripSize, dialog_, nullptr,
+                            client.right - gripSize, client.bottom - gripSize, gripSize, gripSize, window_, nullptr,
                             nullptr, nullptr);
 
     FillList();
     CreateTips();
-    if (completion_) completion_->Attach(GetDlgItem(dialog_, IDC_COMMON_TAGS));
+    if (completion_) completion_->Attach(GetDlgItem(window_, IDC_COMMON_TAGS));
 }
 
 void CTagsDlg::FillList()
@@ -171,7 +172,7 @@ void CTagsDlg::FillList()
 void CTagsDlg::CreateTips()
 {
     tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_ALWAYSTIP,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog_, nullptr, nullptr,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, nullptr,
                             nullptr);
     if (!tips_) return;
     const std::pair<int, UINT> tools[] = {{IDC_TAGS_LIST, IDS_TAGS_LIST_TIP}, {IDC_COMMON_TAGS, IDS_COMMON_TAGS_TIP}};
@@ -180,8 +181,8 @@ void CTagsDlg::CreateTips()
         TOOLINFOW info = {};
         info.cbSize = sizeof(info);
         info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-        info.hwnd = dialog_;
-        info.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dialog_, tool.first));
+        info.hwnd = window_;
+        info.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(window_, tool.first));
         info.lpszText = &text[0];
         SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
     }
@@ -192,7 +193,7 @@ void CTagsDlg::CreateTips()
 void CTagsDlg::OnEnter()
 {
     HWND focus = GetFocus();
-    HWND common = GetDlgItem(dialog_, IDC_COMMON_TAGS);
+    HWND common = GetDlgItem(window_, IDC_COMMON_TAGS);
     HWND list = list_.Window();
     if (focus == common && completion_ && completion_->IsListOpen()) {
         SendMessageW(common, WM_KEYDOWN, VK_RETURN, 0);
@@ -208,7 +209,7 @@ void CTagsDlg::OnEnter()
 void CTagsDlg::OnOk()
 {
     EndEditing();
-    commonTags_ = ControlText(dialog_, IDC_COMMON_TAGS);
+    commonTags_ = ControlText(window_, IDC_COMMON_TAGS);
     if (completion_) completion_->Remember(commonTags_);
     HWND list = list_.Window();
     const int rows = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
@@ -222,7 +223,7 @@ void CTagsDlg::OnOk()
         permissions_[index] = list_.IsPublic(row);
         tags_[index] = CombinedTags(list_.RowText(row), commonTags_);
     }
-    EndDialog(dialog_, IDOK);
+    EndDialog(window_, IDOK);
 }
 
 void CTagsDlg::EndEditing()
@@ -244,7 +245,7 @@ void CTagsDlg::OnSize(int width, int height)
         if (anchor.growX) to.right += dx;
         if (anchor.growY) to.bottom += dy;
         if (moves)
-            moves = DeferWindowPos(moves, GetDlgItem(dialog_, anchor.id), nullptr, to.left, to.top, to.right - to.left,
+            moves = DeferWindowPos(moves, GetDlgItem(window_, anchor.id), nullptr, to.left, to.top, to.right - to.left,
                                    to.bottom - to.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (grip_ && moves) {
@@ -253,7 +254,7 @@ void CTagsDlg::OnSize(int width, int height)
                                SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (moves) EndDeferWindowPos(moves);
-    InvalidateRect(dialog_, nullptr, TRUE);
+    InvalidateRect(window_, nullptr, TRUE);
 }
 
 HRESULT RunTagsDialog(HWND owner, const std::vector<std::wstring>& files, const std::wstring& tags, bool isPublic,

@@ -44,8 +44,7 @@ private:
         bool moveX, moveY, growX, growY;
     };
 
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    const char* LogCategory() const override { return "CTagsDlg"; }
+    INT_PTR OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitDialog();
     void FillList();
     void CreateTips();
