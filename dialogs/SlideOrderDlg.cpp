@@ -37,7 +37,7 @@ std::wstring SlideFileName(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-CSlideOrderDlg::CSlideOrderDlg(std::vector<std::wstring> paths) : DialogWindow("CSlideOrderDlg")
+CSlideOrderDlg::CSlideOrderDlg(std::vector<std::wstring> paths) : ScriptedDialog("CSlideOrderDlg")
 {
     images = std::move(paths);
 }
@@ -67,16 +67,11 @@ INT_PTR CSlideOrderDlg::DoModal(HWND owner)
     return result;
 }
 
-INT_PTR CSlideOrderDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CSlideOrderDlg::OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
-        ScheduleScript();
-        return TRUE;
-    case UM_RUN_DIALOG_SCRIPT:
-        ShowWindow(window_, SW_SHOW);
-        RunScript(window_);
         return TRUE;
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/DialogWindow.h"
+#include "dialogs/ScriptedDialog.h"
 #include "dialogs/DragListCtrl.h"
 #include "dialogs/UploadParameters.h"
 
@@ -21,7 +21,7 @@ std::vector<std::wstring> ReorderedPaths(const std::vector<std::wstring>& paths,
 // The file name of a path: what follows its last "\" or "/".
 std::wstring SlideFileName(const std::wstring& path);
 
-class CSlideOrderDlg : public DialogWindow, public virtual CImageOrderDlgParameters {
+class CSlideOrderDlg : public ScriptedDialog, public virtual CImageOrderDlgParameters {
 public:
     explicit CSlideOrderDlg(std::vector<std::wstring> paths);
     ~CSlideOrderDlg() override;
@@ -43,7 +43,7 @@ protected:
     virtual void ReadChoices() {}
 
 private:
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    INT_PTR OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitDialog();
     void OnContinue();
 

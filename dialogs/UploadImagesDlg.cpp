@@ -78,7 +78,7 @@ bool ParseDialogNumber(const std::wstring& text, DWORD* value)
 
 CUploadImagesDlg::CUploadImagesDlg(std::vector<std::wstring> addresses, std::vector<PictureSize> sizes,
                                    TagCompletion* completion)
-    : DialogWindow("CUploadImagesDlg"),
+    : ScriptedDialog("CUploadImagesDlg"),
       addresses_(std::move(addresses)),
       sizes_(std::move(sizes)),
       completion_(completion)
@@ -139,18 +139,11 @@ INT_PTR CUploadImagesDlg::DoModal(HWND owner)
     return ShowModal(IDD_UPLOAD_IMAGES, owner);
 }
 
-INT_PTR CUploadImagesDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR CUploadImagesDlg::OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
-        ScheduleScript();
-        return TRUE;
-    case UM_RUN_DIALOG_SCRIPT:
-        // The dialog would show itself once its queue is empty; the script
-        // acts on it as the user sees it.
-        ShowWindow(window_, SW_SHOW);
-        RunScript(window_);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dialogs/DialogScript.h"
-#include "dialogs/DialogWindow.h"
+#include "dialogs/ScriptedDialog.h"
 #include "dialogs/SlideshowChoiceLists.h"
 #include "dialogs/UploadParameters.h"
 
@@ -45,7 +45,7 @@ struct UploadImagesControls {
     std::wstring minHeight;
 };
 
-class CUploadImagesDlg : public DialogWindow,
+class CUploadImagesDlg : public ScriptedDialog,
                          public virtual CUploadParameters,
                          public virtual CCommonParameters,
                          public virtual CSlideshowDlgParameters,
@@ -80,7 +80,7 @@ public:
     const std::vector<PictureSize>& Sizes() const { return sizes_; }
 
 private:
-    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    INT_PTR OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnInitDialog();
     void OnBuildSlideshow();
     void OnApply();
