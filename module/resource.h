@@ -43,6 +43,13 @@
 #define IDS_PROGRESS_UPLOADING      126  // "Uploading %s"
 #define IDS_PROGRESS_CONVERTING     127  // "Converting %s"
 #define IDS_PROGRESS_FILE_N_OF_M    128  // "File %i of %i"
+#define IDS_TRANSFER_AMOUNT         560  // transfer line: "%s of %s"
+#define IDS_TRANSFER_RATE           561  // "%s/s"
+#define IDS_TRANSFER_SECONDS_LEFT   562
+#define IDS_TRANSFER_MINUTES_LEFT   563
+#define IDS_TRANSFER_HOURS_LEFT     564
+#define IDS_TRANSFER_WAITING        565  // every byte sent, the answer awaited
+#define IDS_TRANSFER_SEPARATOR      566  // between the line's parts
 
 // --- lists, labels and tooltips of dialogs and messages ------------------------
 #define IDS_UNSUPPORTED_FILE_TYPE   140  // warning dialog descriptions
@@ -131,6 +138,7 @@
 #define IDC_PROGRESS_LABEL          204  // what is being done
 #define IDC_PROGRESS_BAR            205  // progress over all items
 #define IDC_PROGRESS_SIZE           508  // size of the current item
+#define IDC_PROGRESS_TRANSFER       509  // bytes sent, rate and time left
 #define IDI_UPLOAD                  215  // upload icon: progress dialog, toolbar image 0
 
 // --- upload options dialogs: templates and controls ----------------------------
