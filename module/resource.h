@@ -80,6 +80,18 @@
 #define IDS_TEXTAREA_TITLE          163  // title given to the page's text areas
 #define IDS_BUTTON_MY_VIDEOS        164
 #define IDS_SEARCH_LABEL            550
+#define IDS_UPLOAD_MENU_TIP         570  // tooltip of the Upload button's arrow
+#define IDS_MENU_UPLOAD_FILES_ITEM  571  // Upload drop-down: the file dialog
+#define IDS_MENU_UPLOAD_CLIPBOARD   572  // Upload drop-down: the clipboard's content
+
+// --- upload from the clipboard: caption and what went wrong --------------------
+#define IDS_CLIPBOARD_CAPTION       575
+#define IDS_CLIPBOARD_NOTHING       576  // nothing the product can send
+#define IDS_CLIPBOARD_BUSY          577  // another program holds the clipboard
+#define IDS_CLIPBOARD_TOO_LARGE     578  // "%i x %i" pixels
+#define IDS_CLIPBOARD_TOO_BIG       579  // over the upload size cap
+#define IDS_CLIPBOARD_DAMAGED       580  // a picture that cannot be read
+#define IDS_CLIPBOARD_NOT_SAVED     581  // the temporary copy could not be written
 
 // --- link templates ------------------------------------------------------------
 // Placeholders: %link%, %ad_link%, %short_link%, %thumb%, %select%, %img%.
