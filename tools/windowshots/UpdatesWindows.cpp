@@ -42,7 +42,7 @@ void OpenProgressWindow()
     progress.Show(true);
     progress.SetItemCount(1, 3);
     progress.SetItemName(L"C:\\Users\\Public\\Pictures\\beach.jpg");
-    const ULONGLONG total = 4800ull * 1024 * 1024 / 1000;
+    const ULONGLONG total = 4966 * 1024;
     progress.SetSize(total);
     const ULONGLONG rate = 350 * 1024, shown = rate * 3750 / 1000;
     auto report = [&](ULONGLONG sent) {
