@@ -115,8 +115,10 @@ HRESULT Send(const PrepareUploader& prepare, LONG action, const std::vector<std:
     if (!options.size.empty()) *size.Out() = Variant(options.size.c_str()).Detach();
     PutBool(publicFlag, options.isPublic);
     PutBool(removeSizeBar, options.removeSizeBar);
-    hr = transload ? inner->TransloadUrls(*list.Get(), *size.Get(), *publicFlag.Get(), *tags.Get(), *removeSizeBar.Get())
-                   : inner->UploadFiles(*list.Get(), *size.Get(), *publicFlag.Get(), *tags.Get(), *removeSizeBar.Get());
+    const VARIANT& sizeText = *size.Get();
+    const VARIANT &permission = *publicFlag.Get(), &none = *tags.Get(), &sizeBar = *removeSizeBar.Get();
+    hr = transload ? inner->TransloadUrls(*list.Get(), sizeText, permission, none, sizeBar)
+                   : inner->UploadFiles(*list.Get(), sizeText, permission, none, sizeBar);
     return FAILED(hr) ? hr : S_OK;
 }
 
@@ -143,7 +145,7 @@ HRESULT SendPicture(HWND owner, const ClipboardContent& content, const Clipboard
                                                                     : SaveDibAsPng(content.bytes, base, saved);
     if (FAILED(hr) || saved.empty()) {
         Log().Format("The clipboard's picture was not saved: 0x%x", static_cast<unsigned>(hr));
-        Tell(owner, hr == E_OUTOFMEMORY ? IDS_CLIPBOARD_NOT_SAVED : IDS_CLIPBOARD_DAMAGED);
+        Tell(owner, hr == kUndecodable ? IDS_CLIPBOARD_DAMAGED : IDS_CLIPBOARD_NOT_SAVED);
         return S_FALSE;
     }
     // Removed once its upload is over, like a screen capture.

@@ -61,12 +61,12 @@ HRESULT DecodeAndSave(const BYTE* bytes, size_t size, LONGLONG width, LONGLONG h
     std::unique_ptr<Gdiplus::Bitmap> picture(Gdiplus::Bitmap::FromStream(stream.Get()));
     if (!picture || picture->GetLastStatus() != Gdiplus::Ok) {
         Log().Write("The clipboard's picture cannot be decoded");
-        return E_FAIL;
+        return kUndecodable;
     }
     if (picture->GetWidth() != width || picture->GetHeight() != height) {
         Log().Format("The clipboard's picture decodes as %ux%u, not as its header says", picture->GetWidth(),
                      picture->GetHeight());
-        return E_FAIL;
+        return kUndecodable;
     }
     return SaveBitmap(*picture, base, Gdiplus::ImageFormatPNG, nullptr, output);
 }

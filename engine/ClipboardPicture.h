@@ -36,7 +36,12 @@ PictureCheck CheckPng(const BYTE* data, size_t size);
 // A 32-bit DIB copy of a GDI bitmap (CF_BITMAP), made while its owner holds it.
 PictureCheck DibFromBitmap(HBITMAP bitmap, std::vector<BYTE>& dib);
 
+// What the saving functions answer when the bytes behind a sound header do
+// not decode into the picture the header describes.
+const HRESULT kUndecodable = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+
 // Decodes a picture whose check said kFits and writes it as a new PNG file
-// at base + ".png". S_OK with output = the file; a failure leaves no file.
+// at base + ".png". S_OK with output = the file; kUndecodable, or the failure
+// of encoding or writing; a failure leaves no file.
 HRESULT SaveDibAsPng(const std::vector<BYTE>& dib, const std::wstring& base, std::wstring& output);
 HRESULT SavePngAsPng(const std::vector<BYTE>& png, const std::wstring& base, std::wstring& output);

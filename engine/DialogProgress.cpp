@@ -146,7 +146,8 @@ void CProgress::SetTransferred(ULONGLONG sent, ULONGLONG total)
     meter_.Update(sent, total, now);
     // The first figures and the start of the wait show at once, the rest
     // when the line was left alone for a moment.
-    const bool due = transferText_.empty() || meter_.Waiting() != wasWaiting || now - transferShownAt_ >= kTransferRedrawMs;
+    const bool due =
+        transferText_.empty() || meter_.Waiting() != wasWaiting || now - transferShownAt_ >= kTransferRedrawMs;
     if (due) ShowTransfer(meter_.Text(transferTexts_));
 }
 

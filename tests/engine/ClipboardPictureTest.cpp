@@ -46,11 +46,12 @@ TEST(ClipboardPictureTest, HostileBitmapHeadersAreRefusedWithoutReadingPastTheir
              HeaderOf(dib).biClrUsed = 0;
          },
          PictureCheck::kDamaged},
-        {"a header longer than the memory", [](auto& dib) { HeaderOf(dib).biSize = sizeof(BITMAPV5HEADER); dib.resize(60); },
+        {"a header longer than the memory",
+         [](auto& dib) {
+             HeaderOf(dib).biSize = sizeof(BITMAPV5HEADER);
+             dib.resize(60);
+         },
          PictureCheck::kDamaged},
-        {"an unknown header size", [](auto& dib) { HeaderOf(dib).biSize = 41; }, PictureCheck::kDamaged},
-        {"two planes", [](auto& dib) { HeaderOf(dib).biPlanes = 2; }, PictureCheck::kDamaged},
-        {"7 bits per pixel", [](auto& dib) { HeaderOf(dib).biBitCount = 7; }, PictureCheck::kDamaged},
         {"compressed rows", [](auto& dib) { HeaderOf(dib).biCompression = BI_RLE8; }, PictureCheck::kDamaged},
         {"masks without room for them",
          [](auto& dib) {
@@ -61,9 +62,9 @@ TEST(ClipboardPictureTest, HostileBitmapHeadersAreRefusedWithoutReadingPastTheir
              dib.resize(sizeof(BITMAPINFOHEADER) + 8 * 4 * 8);
          },
          PictureCheck::kDamaged},
-        {"no width", [](auto& dib) { HeaderOf(dib).biWidth = 0; }, PictureCheck::kDamaged},
         {"the most negative height", [](auto& dib) { HeaderOf(dib).biHeight = LONG_MIN; }, PictureCheck::kTooLarge},
-        {"sides that overflow any product", [](auto& dib) { HeaderOf(dib).biWidth = HeaderOf(dib).biHeight = LONG_MAX; },
+        {"sides that overflow any product",
+         [](auto& dib) { HeaderOf(dib).biWidth = HeaderOf(dib).biHeight = LONG_MAX; },
          PictureCheck::kTooLarge},
         {"one pixel wider than allowed", [](auto& dib) { HeaderOf(dib).biWidth = 16385; }, PictureCheck::kTooLarge},
     };
@@ -78,13 +79,6 @@ TEST(ClipboardPictureTest, HostileBitmapHeadersAreRefusedWithoutReadingPastTheir
         EXPECT_TRUE(output.empty()) << c.what;
     }
     EXPECT_EQ(PictureCheck::kDamaged, CheckDib(nullptr, 0).verdict);
-    const PictureCheck wide = [] {
-        std::vector<BYTE> dib = vptest::MakeDib(8, 8);
-        HeaderOf(dib).biWidth = 20000;
-        return CheckDib(dib.data(), dib.size());
-    }();
-    EXPECT_EQ(20000, wide.width) << "a picture too large is named with its size";
-    EXPECT_EQ(8, wide.height);
 }
 
 TEST(ClipboardPictureTest, SoundBitmapsAndPngDataBecomePngFilesOfTheSameSize)
@@ -93,16 +87,12 @@ TEST(ClipboardPictureTest, SoundBitmapsAndPngDataBecomePngFilesOfTheSameSize)
     vptest::TempFolder folder;
     std::wstring output;
 
-    for (WORD bits : {WORD(8), WORD(24)}) {
-        const std::vector<BYTE> dib = vptest::MakeDib(64, 48, bits);
-        const PictureCheck check = CheckDib(dib.data(), dib.size());
-        ASSERT_EQ(PictureCheck::kFits, check.verdict) << bits;
-        EXPECT_EQ(dib.size(), check.bytes);
-        ASSERT_EQ(S_OK, SaveDibAsPng(dib, folder.File(L"dib" + std::to_wstring(bits)), output)) << bits;
-        const vptest::Decoded decoded = vptest::Decode(output);
-        EXPECT_TRUE(decoded.ok && decoded.width == 64 && decoded.height == 48) << bits;
-        EXPECT_TRUE(IsEqualGUID(Gdiplus::ImageFormatPNG, decoded.format)) << bits;
-    }
+    // A bitmap with a palette (the service test sends one without).
+    const std::vector<BYTE> dib = vptest::MakeDib(64, 48, 8);
+    ASSERT_EQ(S_OK, SaveDibAsPng(dib, folder.File(L"dib"), output));
+    const vptest::Decoded decoded = vptest::Decode(output);
+    EXPECT_TRUE(decoded.ok && decoded.width == 64 && decoded.height == 48);
+    EXPECT_TRUE(IsEqualGUID(Gdiplus::ImageFormatPNG, decoded.format));
 
     // A GDI bitmap, as CF_BITMAP hands one over.
     HDC screen = GetDC(nullptr);
@@ -130,7 +120,7 @@ TEST(ClipboardPictureTest, SoundBitmapsAndPngDataBecomePngFilesOfTheSameSize)
     std::vector<BYTE> garbled(png.begin(), png.begin() + 40);
     garbled.resize(200, 0xAB);
     output = L"unchanged";
-    EXPECT_TRUE(FAILED(SavePngAsPng(garbled, folder.File(L"garbled"), output)));
+    EXPECT_EQ(kUndecodable, SavePngAsPng(garbled, folder.File(L"garbled"), output));
     EXPECT_TRUE(output.empty());
     EXPECT_FALSE(vptest::FileExists(folder.File(L"garbled.png")));
 }

@@ -387,7 +387,8 @@ TEST_F(ToolbarServiceTest, ClipboardPictureFilesAndAddressEachTakeTheirRoad)
     ASSERT_NE(nullptr, file);
     EXPECT_EQ("beach.jpg", (*file)["filename"].String());
     EXPECT_EQ(3u, UploadsReceived());
-    EXPECT_FALSE(FileExists(UserTempFolder() + L"\\" + Widen(name, CP_UTF8))) << "the saved picture went with its upload";
+    EXPECT_FALSE(FileExists(UserTempFolder() + L"\\" + Widen(name, CP_UTF8)))
+        << "the saved picture went with its upload";
 }
 
 TEST_F(ToolbarServiceTest, ClipboardWithNothingToSendOnlyTellsTheUserWhy)
