@@ -88,6 +88,12 @@ void CopyText(ClipboardContent& content)
     if (chars && length <= ClipboardContent::kMaxText) content.text.assign(chars, length);
 }
 
+// A side as the message shows it (a header's side may exceed any int).
+int Clamped(LONGLONG side)
+{
+    return side > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(side);
+}
+
 void Tell(HWND owner, UINT textId, std::initializer_list<TextArg> args = {})
 {
     const std::wstring text = FormatText(LoadModuleString(textId), args);
@@ -127,12 +133,12 @@ HRESULT SendPicture(HWND owner, const ClipboardContent& content, const Clipboard
 {
     switch (content.picture.verdict) {
     case PictureCheck::kFits: break;
-    case PictureCheck::kTooLarge:
-        Log().Format("Picture of %lldx%lld refused", content.picture.width, content.picture.height);
-        Tell(owner, IDS_CLIPBOARD_TOO_LARGE,
-             {static_cast<int>(content.picture.width > 0x7FFFFFFF ? 0x7FFFFFFF : content.picture.width),
-              static_cast<int>(content.picture.height > 0x7FFFFFFF ? 0x7FFFFFFF : content.picture.height)});
+    case PictureCheck::kTooLarge: {
+        const int width = Clamped(content.picture.width), height = Clamped(content.picture.height);
+        Log().Format("Picture of %dx%d refused", width, height);
+        Tell(owner, IDS_CLIPBOARD_TOO_LARGE, {width, height});
         return S_FALSE;
+    }
     case PictureCheck::kTooBig: Tell(owner, IDS_CLIPBOARD_TOO_BIG); return S_FALSE;
     case PictureCheck::kDamaged:
         Log().Write("A damaged picture header was refused");
