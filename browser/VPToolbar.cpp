@@ -3,6 +3,8 @@
 // caches, and the commands that navigate the browser or start uploads.
 #include "browser/VPToolbar.h"
 
+#include "browser/ClipboardUpload.h"
+
 #include <commctrl.h>
 #include <mshtml.h>
 
@@ -75,7 +77,7 @@ const ButtonRow kButtons[] = {
     {ID_BUTTON_PRODUCT, I_IMAGENONE, BTNS_SHOWTEXT | BTNS_AUTOSIZE | BTNS_DROPDOWN, IDS_PRODUCT_NAME, L"Vellumpost"},
     {ID_BUTTON_DROP_AVAILABLE, 1, BTNS_AUTOSIZE, 0, nullptr},
     {ID_BUTTON_DROP_UNAVAILABLE, 2, BTNS_AUTOSIZE, 0, nullptr},
-    {ID_BUTTON_UPLOAD, 3, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_UPLOAD, L"Upload"},
+    {ID_BUTTON_UPLOAD, 3, BTNS_SHOWTEXT | BTNS_AUTOSIZE | BTNS_DROPDOWN, IDS_BUTTON_UPLOAD, L"Upload"},
     {ID_BUTTON_SLIDESHOW, 4, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_SLIDESHOW, L"Slideshow"},
     {ID_BUTTON_SCREENSHOT, 5, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_SCREENSHOT, L"Screenshot"},
     {ID_BUTTON_MY_IMAGES, 6, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_MY_IMAGES, L"My Images"},
@@ -616,6 +618,7 @@ bool CVPToolbar::OnCommand(UINT command)
         return true;
     }
     case ID_BUTTON_UPLOAD: (void)Upload(nullptr); return true;
+    case ID_UPLOAD_CLIPBOARD: (void)UploadFromClipboard(); return true;
     case ID_BUTTON_SLIDESHOW: (void)SlideShow(nullptr); return true;
     case ID_BUTTON_SCREENSHOT: (void)ScreenShot(nullptr); return true;
     case ID_BUTTON_MY_IMAGES: Navigate(ServiceUrl(IDS_MY_IMAGES_URL)); return true;
@@ -706,8 +709,19 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
         static std::wstring text;
         const UINT command = static_cast<UINT>(header->idFrom);
+        // Over a button's drop-down arrow (its rightmost 12 pixels): what the arrow offers.
+        auto overArrow = [this](UINT button) {
+            RECT rect{};
+            POINT cursor{};
+            GetCursorPos(&cursor);
+            ScreenToClient(window_, &cursor);
+            SendMessageW(window_, TB_GETRECT, button, reinterpret_cast<LPARAM>(&rect));
+            return cursor.x >= rect.right - 12;
+        };
         switch (command) {
-        case ID_BUTTON_UPLOAD: text = Text(IDS_BUTTON_UPLOAD, L"Upload"); break;
+        case ID_BUTTON_UPLOAD:
+            text = overArrow(command) ? Text(IDS_UPLOAD_MENU_TIP, nullptr) : Text(IDS_BUTTON_UPLOAD, L"Upload");
+            break;
         case ID_BUTTON_MY_IMAGES: text = Text(IDS_BUTTON_MY_IMAGES, L"My Images"); break;
         case ID_BUTTON_SLIDESHOW: text = Text(IDS_BUTTON_SLIDESHOW, L"Slideshow"); break;
         case ID_BUTTON_SCREENSHOT: text = Text(IDS_BUTTON_SCREENSHOT, L"Screenshot"); break;
@@ -715,15 +729,9 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
         case ID_BUTTON_LOGOUT: text = Text(IDS_BUTTON_LOGOUT, L"Logout"); break;
         case ID_BUTTON_DROP_AVAILABLE: text = Text(IDS_DROP_AVAILABLE_TIP, nullptr); break;
         case ID_BUTTON_DROP_UNAVAILABLE: text = Text(IDS_DROP_UNAVAILABLE_TIP, nullptr); break;
-        case ID_BUTTON_PRODUCT: {
-            RECT rect{};
-            POINT cursor{};
-            GetCursorPos(&cursor);
-            ScreenToClient(window_, &cursor);
-            SendMessageW(window_, TB_GETRECT, ID_BUTTON_PRODUCT, reinterpret_cast<LPARAM>(&rect));
-            text = cursor.x >= rect.right - 12 ? Text(IDS_PRODUCT_MENU_TIP, nullptr) : Text(IDS_PRODUCT_NAME, nullptr);
+        case ID_BUTTON_PRODUCT:
+            text = overArrow(command) ? Text(IDS_PRODUCT_MENU_TIP, nullptr) : Text(IDS_PRODUCT_NAME, nullptr);
             break;
-        }
         case ID_BUTTON_PASTE: text = pasteToolTip_; break;
         default: return 0;
         }
@@ -735,6 +743,7 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
         const auto* toolbar = reinterpret_cast<NMTOOLBARW*>(header);
         if (toolbar->iItem == ID_BUTTON_PRODUCT) ShowProductMenu();
         if (toolbar->iItem == ID_BUTTON_PASTE) ShowPasteMenu();
+        if (toolbar->iItem == ID_BUTTON_UPLOAD) ShowUploadMenu();
         return TBDDRET_DEFAULT;
     }
     return 0;
@@ -822,6 +831,21 @@ void CVPToolbar::ShowPasteMenu()
         first = false;
     }
     const UINT command = TrackMenu(menu, ID_BUTTON_PASTE);
+    DestroyMenu(menu);
+    if (command) OnCommand(command);
+}
+
+void CVPToolbar::ShowUploadMenu()
+{
+    ComPtr<IStockBar> bar = bar_;
+    ComPtr<IWebBrowser2> browser = browser_;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    AppendMenuW(menu, MF_STRING, ID_BUTTON_UPLOAD, Text(IDS_MENU_UPLOAD_FILES_ITEM, L"Upload Files...").c_str());
+    AppendMenuW(menu, MF_STRING, ID_UPLOAD_CLIPBOARD,
+                Text(IDS_MENU_UPLOAD_CLIPBOARD, L"Upload from Clipboard\tCtrl+Shift+V").c_str());
+    SetMenuDefaultItem(menu, ID_BUTTON_UPLOAD, FALSE);
+    const UINT command = TrackMenu(menu, ID_BUTTON_UPLOAD);
     DestroyMenu(menu);
     if (command) OnCommand(command);
 }
@@ -1090,4 +1114,18 @@ HRESULT CVPToolbar::ScreenShot(IDispatch* destination)
     Variant item(capture.c_str()), none;
     hr = inner->UploadFiles(*item.Get(), *none.Get(), *none.Get(), *none.Get(), *none.Get());
     return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CVPToolbar::UploadFromClipboard()
+{
+    ComPtr<IStockBar> bar = bar_;
+    ComPtr<IWebBrowser2> browser = browser_;
+    if (!browser) return E_FAIL;
+    ClipboardUploadOptions options;
+    options.size = Resize() ? ResizeLabel(ResizeTo()) : std::wstring();
+    options.isPublic = Public();
+    options.removeSizeBar = RemoveSizeBar();
+    return ::UploadFromClipboard(window_, options, [this](LONG action, ComPtr<IInnerFileUploader>& inner) {
+        return PrepareUploader(nullptr, action, inner);
+    });
 }

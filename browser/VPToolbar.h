@@ -32,6 +32,7 @@ enum ToolbarCommand : UINT {
     ID_BUTTON_SCREENSHOT = 306,
     ID_BUTTON_LOGIN = 307,
     ID_BUTTON_LOGOUT = 308,
+    ID_UPLOAD_CLIPBOARD = CSearchEdit::ID_UPLOAD_CLIPBOARD,
     ID_BUTTON_MY_VIDEOS = 311,
     ID_BUTTON_SEPARATOR = 333,
     ID_BUTTON_SEARCH = 334,
@@ -100,6 +101,8 @@ public:
     HRESULT Upload(IDispatch* destination);
     HRESULT SlideShow(IDispatch* destination);
     HRESULT ScreenShot(IDispatch* destination);
+    // Uploads what the clipboard holds with the user's options.
+    HRESULT UploadFromClipboard();
 
     // Screen rectangle of a button; false when it is not on the toolbar.
     bool ButtonScreenRect(UINT command, RECT& rect) const;
@@ -127,6 +130,7 @@ private:
     LRESULT OnNotify(NMHDR* header);
     void ShowProductMenu();
     void ShowPasteMenu();
+    void ShowUploadMenu();
     UINT TrackMenu(HMENU menu, UINT button);
     void Paste(UINT command);
     void InsertIntoPage(std::wstring text);

@@ -5,7 +5,7 @@
 // the links the toolbar then pastes.
 //
 //   vpbandhost [--logged-out] [--drop-available] [--indicator-off] [--history N]
-//              [--menu product|paste] [--shot FILE.png]
+//              [--menu product|paste|upload] [--shot FILE.png]
 //              [--server HOST:PORT] [--upload FILE]...
 #include <windows.h>
 #include <commctrl.h>
@@ -188,7 +188,9 @@ int Run(const Options& options)
         NMTOOLBARW notify{};
         notify.hdr.hwndFrom = toolbar;
         notify.hdr.code = TBN_DROPDOWN;
-        notify.iItem = options.menu == L"paste" ? ID_BUTTON_PASTE : ID_BUTTON_PRODUCT;
+        notify.iItem = options.menu == L"paste"    ? ID_BUTTON_PASTE
+                       : options.menu == L"upload" ? ID_BUTTON_UPLOAD
+                                                   : ID_BUTTON_PRODUCT;
         SendMessageW(toolbar, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
         bar.SetMenuObserver(nullptr);
     } else if (!options.shot.empty()) {
@@ -234,7 +236,7 @@ int wmain(int argc, wchar_t** argv)
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: vpbandhost [--logged-out] [--drop-available] [--indicator-off] [--history N] "
-                             "[--menu product|paste] [--shot FILE.png] [--server HOST:PORT] [--upload FILE]...\n");
+                             "[--menu product|paste|upload] [--shot FILE.png] [--server HOST:PORT] [--upload FILE]...\n");
         return 2;
     }
     if (FAILED(OleInitialize(nullptr))) return 3;
