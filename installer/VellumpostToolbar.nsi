@@ -68,6 +68,7 @@ RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "${PRODUCT} ${VERSION}"
 
 VIProductVersion "${VERSION}"
 VIFileVersion "${VERSION}"
