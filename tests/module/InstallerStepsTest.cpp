@@ -12,11 +12,13 @@
 #include "common/ModuleInstance.h"
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
+#include "common/TextConvert.h"
 #include "module/setup/BrowserWindows.h"
 #include "module/setup/HelperPrograms.h"
 #include "module/setup/InstallerSteps.h"
 #include "module/setup/SessionProcesses.h"
 #include "support/ChildProcess.h"
+#include "support/DialogResponder.h"
 #include "support/Registration.h"
 #include "support/TempFolder.h"
 
@@ -107,13 +109,19 @@ TEST(SessionProcessesTest, EndsOnlyProgramsOfTheGivenNameAndLetsThemEndByThemsel
     EXPECT_FALSE(SessionProcessRuns(L"vpbrowser.exe"));
 }
 
+// Waits (bounded) until count frames of programs named imageName show.
+bool FramesShow(const wchar_t* imageName, size_t count)
+{
+    for (const DWORD start = GetTickCount(); BrowserFrames(imageName).size() < count && GetTickCount() - start < 20000;)
+        Sleep(50);
+    return BrowserFrames(imageName).size() == count;
+}
+
 TEST(BrowserWindowsTest, NothingClosesWithoutAYesAndOnlyWhatStaysOpenIsEndedAfterTheSecondYes)
 {
     TempFolder folder;
     NamedProgram browser(folder, L"vpframes.exe", "ShowsBrowserFrames");
-    for (const DWORD start = GetTickCount(); BrowserFrames(L"vpframes.exe").size() < 2 && GetTickCount() - start < 20000;)
-        Sleep(50);
-    ASSERT_EQ(2u, BrowserFrames(L"VPFRAMES.EXE").size());
+    ASSERT_TRUE(FramesShow(L"VPFRAMES.EXE", 2));
     EXPECT_TRUE(BrowserFrames(L"vpother.exe").empty());
 
     std::vector<std::string> asked;
@@ -141,6 +149,33 @@ TEST(BrowserWindowsTest, NothingClosesWithoutAYesAndOnlyWhatStaysOpenIsEndedAfte
     EXPECT_EQ(BrowserCloseResult::NoneOpen, CloseBrowserWindows(L"vpframes.exe", ask, 500));
     const std::vector<std::string> expected{"close 2", "close 2", "end 1", "close 1", "end 1"};
     EXPECT_EQ(expected, asked);
+}
+
+TEST(BrowserWindowsTest, TheUninstallersShutdownIEAsksWithTheWindowCountAndCancelClosesNothing)
+{
+    TempFolder folder;
+    NamedProgram browser(folder, L"iexplore.exe", "ShowsBrowserFrames");
+    ASSERT_TRUE(FramesShow(L"iexplore.exe", 2));
+    HMODULE library = LoadLibraryW(vptest::ToolbarLibraryPath().c_str());
+    ASSERT_NE(nullptr, library);
+    using Export = int(__cdecl*)();
+    auto shutdownIE = reinterpret_cast<Export>(GetProcAddress(library, "ShutdownIE"));
+    ASSERT_NE(nullptr, shutdownIE);
+
+    std::wstring question;
+    {
+        vptest::DialogResponder no(L"Vellumpost Toolbar Uninstall", IDCANCEL, [&question](HWND box) {
+            wchar_t text[512] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, ARRAYSIZE(text));  // the message box's text
+            question = text;
+        });
+        EXPECT_EQ(1, shutdownIE()) << "a no stops the uninstallation";
+        EXPECT_EQ(1, no.Answered());
+    }
+    EXPECT_NE(std::wstring::npos, question.find(L'2')) << "the question names the number of windows: " << Narrow(question);
+    EXPECT_EQ(2u, BrowserFrames(L"iexplore.exe").size());
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), browser.ExitCodeAfter(0));
+    FreeLibrary(library);
 }
 
 TEST(UploadFolderTest, RemovesTheFolderFilesButNeitherSubfoldersNorALinkedFolder)
