@@ -86,7 +86,10 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 ; The details stay until the user moves on.
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
-; When files of an earlier version were in use, this page offers the restart.
+; When files of an earlier version were in use, this page offers the restart,
+; later by default: browser windows with unsaved text may still be open.
+!define MUI_FINISHPAGE_TEXT_REBOOT "Files of the earlier version of ${PRODUCT} are still in use, by an open browser window or Explorer. New windows already use the new version; a restart of Windows finishes the update by removing the old files."
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
