@@ -170,6 +170,9 @@ run "$work/force.txt" reg add "$settings" /v ForceServer /t REG_SZ /d "127.0.0.1
 run "$work/upload.txt" "$driver" upload "$(winepath_of "$samples")" || fail "the uploads through the installed copy failed"
 run "$work/history.txt" reg query "$settings\\History" || fail "no upload history after the uploads"
 
+# Earlier versions' uninstaller had the shared name; their entry says it is theirs.
+mv "$folder/VellumpostToolbarUninstall.exe" "$folder/uninstall.exe"
+run "$work/old-entry.txt" reg add "$uninstall_key" /v UninstallString /t REG_SZ /d "\"$folder_win\\uninstall.exe\"" /f >/dev/null
 install "again, over the installed copy"
 
 step "update to $newer_version while a program holds the library"
