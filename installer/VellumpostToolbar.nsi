@@ -326,10 +326,18 @@ Function Rollback
     ${EndIf}
     ; The earlier copy registers itself again, as its own setup did.
     DetailPrint "Registering the earlier version again."
+    StrCpy $0 0
     ClearErrors
     RegDLL "$INSTDIR\${LIBRARY}"
-    ${If} ${FileExists} "$INSTDIR\${PROXY_PROGRAM}"
+    ${If} ${Errors}
+      StrCpy $0 "failed"
+    ${EndIf}
+    ${If} $0 == 0
+      ${AndIf} ${FileExists} "$INSTDIR\${PROXY_PROGRAM}"
       !insertmacro RunProxy "/RegServer"
+    ${EndIf}
+    ${If} $0 != 0
+      !insertmacro Stop "$FailText The earlier version's files are back, but registering them again failed: run its setup again." ${EXIT_FAILED}
     ${EndIf}
   ${Else}
     !insertmacro RemoveFile "$INSTDIR\${UNINSTALLER}"
