@@ -100,8 +100,7 @@ Var OldUninstallString  ; the installed copy's uninstall entry, restored on fail
 Var OldQuietUninstallString
 Var Updating            ; 1 when $INSTDIR held an installed copy
 Var Placed              ; 1 once this run has written program files
-Var LibraryRegistered   ; 1 once this run registered the library, and so on
-Var ProxyRegistered
+Var ProxyRegistered     ; 1 once this run ran the proxy's registration
 Var AsideLibrary        ; where this run put the earlier copy of each file
 Var AsideProxy
 Var AsideExtension
@@ -398,7 +397,6 @@ Section "Install"
     StrCpy $FailText "Registering the toolbar library ($INSTDIR\${LIBRARY}) failed."
     Call Rollback
   ${EndIf}
-  StrCpy $LibraryRegistered 1
   !insertmacro RunProxy "/RegServer"
   ${If} $0 != 0
     StrCpy $ProxyRegistered 1
