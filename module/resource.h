@@ -124,6 +124,8 @@
 // --- uninstallation ------------------------------------------------------------
 #define IDS_SHUTDOWN_BROWSER_TEXT   500
 #define IDS_SHUTDOWN_BROWSER_CAPTION 501
+#define IDS_CLOSE_BROWSERS_TEXT     502  // the number of open browser windows, before closing them
+#define IDS_END_BROWSERS_TEXT       503  // the number of windows that did not close
 
 // --- Explorer right-click menu -------------------------------------------------
 #define IDS_MENU_UPLOAD_FILE        510
