@@ -380,6 +380,24 @@ TEST_F(ExplorerBridge, RightClickUploadReachesServiceHistoryAndBrowser)
         << ProxyLog().substr(logStart);
     EXPECT_EQ(stopped.back(), HistoryLinks().back());
 
+    // Making the toolbar visible for later windows leaves no hidden browser running.
+    {
+        const HMODULE library = LoadLibraryW(ToolbarLibraryPath().c_str());
+        ASSERT_NE(nullptr, library);
+        using ExportFn = int(__cdecl*)();
+        const auto makeVisible =
+            reinterpret_cast<ExportFn>(reinterpret_cast<void*>(GetProcAddress(library, "MakeToolbarVisible")));
+        ASSERT_NE(nullptr, makeVisible);
+        makeVisible();
+        FreeLibrary(library);
+        // The double writes its record every 100 ms.
+        std::string made;
+        for (int i = 0; i < 50 && (made = ReadFileBytes(record)).find("Quit") == std::string::npos; ++i) Sleep(100);
+        const size_t bar = made.rfind("ShowBrowserBar");
+        ASSERT_NE(std::string::npos, bar) << made;
+        EXPECT_NE(std::string::npos, made.find("Quit", bar)) << made.substr(bar);
+    }
+
     // Giving the browser's class back stops the double.
     OpenRunning(L"vpbrowserdouble.exe", browserProcess);
     EXPECT_EQ(0, RunProgram(HostPath(VP_BROWSER_DOUBLE_EXE), L"--unregister"));
