@@ -98,17 +98,21 @@ HRESULT CreateProxy(ComPtr<IContextMenuProxy>& proxy)
 
 class ExplorerBridge : public testing::Test {
 protected:
-    static void SetUpTestSuite()
+    // The servers COM starts read the user's own settings, not this test's
+    // sandbox: their log is on while the suite runs.
+    static void ServerLog(bool on)
     {
-        // The servers COM starts read the user's own settings, not this test's sandbox.
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
-        {
-            RegKey settings;
-            ASSERT_TRUE(settings.Create(HKEY_CURRENT_USER, SettingsKeyPath()));
-            const DWORD on = 1;
-            RegSetValueExW(settings, L"log", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof(on));
+        RegKey settings;
+        if (settings.Create(HKEY_CURRENT_USER, SettingsKeyPath())) {
+            const DWORD value = on ? 1 : 0;
+            RegSetValueExW(settings, L"log", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
         }
         RegistrySandbox::Enter();
+    }
+    static void SetUpTestSuite()
+    {
+        ServerLog(true);
         ASSERT_EQ(0, RunProgram(Proxy(), L"/RegServer"));
         ASSERT_EQ(0u, RunRegsvr32(L"/s", HostPath(VP_EXTENSION_DLL)));
     }
@@ -116,6 +120,7 @@ protected:
     {
         EXPECT_EQ(0, RunProgram(Proxy(), L"/UnregServer"));
         EXPECT_EQ(0u, RunRegsvr32(L"/s /u", HostPath(VP_EXTENSION_DLL)));
+        ServerLog(false);
     }
 
     void SetUp() override { comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
