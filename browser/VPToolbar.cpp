@@ -320,8 +320,10 @@ void CVPToolbar::CreateSearchPanel()
                                     0, 22, kHeight, window_, reinterpret_cast<HMENU>(ID_BUTTON_SEARCH), ThisModule(),
                                     nullptr);
     if (searchButton_) {
-        HANDLE icon = LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_SEARCH), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
-        if (icon) SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+        // A button does not destroy its image: the window's end does (WM_NCDESTROY).
+        searchIcon_ = static_cast<HICON>(
+            LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_SEARCH), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        if (searchIcon_) SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(searchIcon_));
     }
 }
 
@@ -362,6 +364,9 @@ LRESULT CALLBACK CVPToolbar::WindowProc(HWND window, UINT message, WPARAM wParam
                 if (toolbar->pollTimer_) KillTimer(window, toolbar->pollTimer_);
                 toolbar->pollTimer_ = 0;
                 toolbar->window_ = nullptr;
+                toolbar->searchButton_ = nullptr;
+                if (toolbar->searchIcon_) DestroyIcon(toolbar->searchIcon_);
+                toolbar->searchIcon_ = nullptr;
             }
         } else if (toolbar) {
             LRESULT result = 0;
@@ -707,7 +712,8 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
 {
     if (header->code == TTN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-        static std::wstring text;
+        // Each toolbar (one per frame thread) keeps its own text.
+        std::wstring& text = toolTipText_;
         const UINT command = static_cast<UINT>(header->idFrom);
         // Over a button's drop-down arrow (its rightmost 12 pixels): what the arrow offers.
         auto overArrow = [this](UINT button) {

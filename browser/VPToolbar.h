@@ -161,6 +161,10 @@ private:
     HWND searchLabel_ = nullptr;
     CSearchEdit search_;
     HWND searchButton_ = nullptr;
+    // The search button's icon, loaded for this window and destroyed with it.
+    HICON searchIcon_ = nullptr;
+    // The text a tooltip is shown with; the tooltip reads it after the notification returns.
+    std::wstring toolTipText_;
     bool settingsPending_ = true;
     UINT_PTR pollTimer_ = 0;
     DialogScript uploadScript_;

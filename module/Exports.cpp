@@ -138,13 +138,15 @@ extern "C" int StartIEWithToolbar()
     });
 }
 
-// Shows the band in a browser window and goes to the home page.
+// Marks the band visible for the browser windows to come by showing it in a
+// hidden browser window, which is quit at once: left running, it would keep
+// the library loaded until the user logs off.
 extern "C" int MakeToolbarVisible()
 {
     return InstallerExport("MAIN", "MakeToolbarVisible", [] {
         WithNewBrowser([](WebBrowser& browser) {
             (void)browser.ShowBand(CLSID_StockBar, true);
-            browser->GoHome();
+            browser->Quit();
         });
     });
 }

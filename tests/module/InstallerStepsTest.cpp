@@ -226,7 +226,7 @@ TEST_F(HelperProgramsTest, CommandLinesQuoteEveryPathAndRunInOrder)
 {
     const std::wstring folder = L"C:\\Program Files\\Vellumpost Toolbar\\";
     for (bool registering : {true, false}) {
-        const std::vector<HelperCommand> commands = HelperCommands(folder, L"C:\\windows\\Sysnative", registering);
+        const std::vector<HelperCommand> commands = HelperCommands(folder, {L"C:\\windows\\Sysnative"}, registering);
         ASSERT_EQ(2u, commands.size());
         const HelperCommand& proxy = commands[registering ? 0 : 1];
         const HelperCommand& extension = commands[registering ? 1 : 0];
@@ -244,7 +244,34 @@ TEST_F(HelperProgramsTest, CommandLinesQuoteEveryPathAndRunInOrder)
                       (registering ? L",DllRegisterServer" : L",DllUnregisterServer"),
                   args[1]);
         LocalFree(args);
+        EXPECT_FALSE(proxy.redirectionOff || extension.redirectionOff);
     }
+}
+
+// A 32-bit process on 64-bit Windows without the "Sysnative" alias (64-bit XP
+// and Server 2003 without the update) still reaches the native RUNDLL32.
+TEST_F(HelperProgramsTest, NativeProgramsAreReachedWithOrWithoutTheAlias)
+{
+    const std::wstring windows = L"C:\\WINDOWS", system = L"C:\\WINDOWS\\system32";
+    const NativeSystemFolder native = ChooseNativeSystemFolder(false, windows, system, false);
+    EXPECT_EQ(system, native.path);
+    EXPECT_FALSE(native.redirectionOff);
+    const NativeSystemFolder alias = ChooseNativeSystemFolder(true, windows, system, true);
+    EXPECT_EQ(L"C:\\WINDOWS\\Sysnative", alias.path);
+    EXPECT_FALSE(alias.redirectionOff);
+    const NativeSystemFolder noAlias = ChooseNativeSystemFolder(true, windows, system, false);
+    EXPECT_EQ(system, noAlias.path);
+    EXPECT_TRUE(noAlias.redirectionOff);
+
+    const std::vector<HelperCommand> commands = HelperCommands(L"C:\\Vellumpost\\", noAlias, false);
+    ASSERT_EQ(2u, commands.size());
+    EXPECT_EQ(system + L"\\rundll32.exe", commands[0].application);
+    EXPECT_TRUE(commands[0].redirectionOff);
+    EXPECT_FALSE(commands[1].redirectionOff) << "the proxy lives in the program folder";
+
+    // Turning redirection off around the start does not keep a program from running.
+    const std::wstring cmd = NativeSystemFolderOfThisProcess().path + L"\\cmd.exe";
+    EXPECT_EQ(5u, RunHelper({cmd, L"\"" + cmd + L"\" /c exit 5", true}, 10000, log_).value_or(0));
 }
 
 TEST_F(HelperProgramsTest, HelpersRunOnlyOn64BitWindowsAndTheirOutcomeIsLogged)
@@ -263,7 +290,7 @@ TEST_F(HelperProgramsTest, HelpersRunOnlyOn64BitWindowsAndTheirOutcomeIsLogged)
     EXPECT_NE(std::string::npos, log.find("REGISTRATOR\t- Exit code ")) << log;
     EXPECT_NE(std::string::npos, log.find("rundll32.exe\" \"")) << log;
 
-    const std::wstring cmd = NativeSystemFolder() + L"\\cmd.exe";
+    const std::wstring cmd = NativeSystemFolderOfThisProcess().path + L"\\cmd.exe";
     EXPECT_EQ(7u, RunHelper({cmd, L"\"" + cmd + L"\" /c exit 7"}, 10000, log_).value_or(0));
     EXPECT_FALSE(RunHelper({cmd, L"\"" + cmd + L"\" /c ping -n 3 127.0.0.1"}, 50, log_).has_value());
     EXPECT_NE(std::string::npos, NewLog().find("Still running after 50 ms: ")) << NewLog();

@@ -1158,6 +1158,18 @@ struct BrowserTables {
         return browser->Begin(L"Refresh2", level ? DescribeVariant(*level).text : std::wstring());
     }
 
+    static HRESULT STDMETHODCALLTYPE BrowserShowBrowserBar(IWebBrowser2* self, VARIANT* bar, VARIANT* show, VARIANT*)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        return browser->Begin(L"ShowBrowserBar", (bar ? DescribeVariant(*bar).text : std::wstring()) + L" " +
+                                                     (show ? DescribeVariant(*show).text : std::wstring()));
+    }
+
+    static HRESULT STDMETHODCALLTYPE BrowserQuit(IWebBrowser2* self)
+    {
+        return Self<BrowserWebBrowser>(self)->Begin(L"Quit");
+    }
+
     static HRESULT STDMETHODCALLTYPE BrowserGetDocument(IWebBrowser2* self, IDispatch** document)
     {
         auto* browser = Self<BrowserWebBrowser>(self);
@@ -1203,6 +1215,8 @@ struct BrowserTables {
             t.get_LocationURL = &BrowserGetLocationUrl;
             t.Refresh2 = &BrowserRefresh2;
             t.get_Document = &BrowserGetDocument;
+            t.ShowBrowserBar = &BrowserShowBrowserBar;
+            t.Quit = &BrowserQuit;
             return t;
         }();
         return table;
