@@ -1,6 +1,8 @@
 // Clipboard reading for tests and the band host.
 #include "support/ClipboardText.h"
 
+#include <cstring>
+
 namespace vptest {
 
 std::wstring ClipboardText(HWND owner)
@@ -15,6 +17,28 @@ std::wstring ClipboardText(HWND owner)
     }
     CloseClipboard();
     return text;
+}
+
+bool PutClipboardText(HWND owner, const std::wstring& text)
+{
+    const SIZE_T bytes = (text.size() + 1) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    void* chars = memory ? GlobalLock(memory) : nullptr;
+    if (!chars) {
+        if (memory) GlobalFree(memory);
+        return false;
+    }
+    memcpy(chars, text.c_str(), bytes);
+    GlobalUnlock(memory);
+    if (!OpenClipboard(owner)) {
+        GlobalFree(memory);
+        return false;
+    }
+    EmptyClipboard();
+    const bool put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    if (!put) GlobalFree(memory);
+    CloseClipboard();
+    return put;
 }
 
 }  // namespace vptest
