@@ -16,6 +16,7 @@
 #include "common/ServiceUrl.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
+#include "common/VariantArray.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SizeLists.h"
@@ -250,7 +251,10 @@ try {
     AddButtons();
     CreateSearchPanel();
     // A window made anew for a later site shows the state already loaded.
-    if (!settingsPending_) RefreshButtons();
+    if (!settingsPending_) {
+        RefreshPasteButton();
+        RefreshButtons();
+    }
     log_.Format("Initialization %s done", LogAddress(this).c_str());
     return true;
 } catch (...) {
@@ -438,8 +442,7 @@ void CVPToolbar::LoadSettings()
     resize_ = store_.Resize();
     public_ = store_.Public();
     removeSizeBar_ = store_.RemoveSizeBar();
-    ReloadHistory();
-    SendMessageW(window_, TB_ENABLEBUTTON, ID_BUTTON_PASTE, MAKELONG(!history_.Items().empty(), 0));
+    RefreshPasteButton();
     RefreshButtons();
     UpdateWindow(window_);
     InvalidateRect(window_, nullptr, TRUE);
@@ -455,6 +458,12 @@ void CVPToolbar::ReloadHistory()
         const CUploadResult& newest = history_.Items().back();
         pasteToolTip_ = newest.name ? *newest.name : std::wstring();
     }
+}
+
+void CVPToolbar::RefreshPasteButton()
+{
+    ReloadHistory();
+    SendMessageW(window_, TB_ENABLEBUTTON, ID_BUTTON_PASTE, MAKELONG(!history_.Items().empty(), 0));
 }
 
 void CVPToolbar::ShowButton(UINT command, bool show)
@@ -1057,7 +1066,7 @@ HRESULT CVPToolbar::Upload(IDispatch* destination)
         hr = CFileUploader::Dialogs().tags(window_, dialog.Files(), dialog.tags, dialog.isPublic, perFile);
         if (hr != S_OK) return FAILED(hr) ? hr : S_FALSE;
         PutArray(tags, perFile.tags, &PutText);
-        PutArray(publicFlags, perFile.publicFlags, [](Variant& element, bool flag) { PutBool(element, flag); });
+        PutFlagArray(publicFlags.Out(), perFile.publicFlags);
     } else {
         if (!dialog.tags.empty()) PutText(tags, dialog.tags);
         PutBool(publicFlags, dialog.isPublic);

@@ -138,6 +138,8 @@ private:
     void Search();
     void RefreshMyPages(WPARAM which);
     void ReloadHistory();
+    // Reloads the history; Paste is enabled exactly when it holds a link.
+    void RefreshPasteButton();
     // A new uploader with destination, toolbar, caller window and action set.
     HRESULT PrepareUploader(IDispatch* destination, LONG action,
                             Microsoft::WRL::ComPtr<IInnerFileUploader>& inner);
