@@ -97,15 +97,7 @@ entry_value() {  # value name
 }
 asides() { ls "$folder" 2>/dev/null | grep -c '\.old[0-9]*$'; }
 asides_of() { ls "$folder" 2>/dev/null | grep -cF "$1.old"; }  # program file name
-proxy=VellumpostContextMenuProxyX64.exe
-# Today's proxy program answers /ShutDown and /UnregServer by starting a
-# server of its own, which may still be ending when the setup replaces or
-# removes the program: the program is then rightly in use. A restart request
-# is accepted where nothing but that program was in use.
-only_proxy_in_use() { [ "$(asides_of $proxy)" -ge 1 ] && [ "$(asides)" -eq "$(asides_of $proxy)" ]; }
-setup_succeeded() {  # exit code: 0, or a restart needed for the proxy program alone
-    [ "$1" -eq 0 ] || { exit_code_is "$1" 3010 && only_proxy_in_use; }
-}
+setup_succeeded() { exit_code_is "$1" 0; }
 # A restart as far as the files go: every program of this prefix has ended
 # (waited for, bounded), then Windows carries out the pending removals.
 restart() {
@@ -160,7 +152,7 @@ install() {  # label
     local rc=$?
     setup_succeeded $rc || fail "setup exited with $rc, not 0 ($1)"
     check_installed "$1" "$version"
-    [ "$(asides)" -eq 0 ] || only_proxy_in_use || fail "files set aside are left in the program folder ($1)"
+    [ "$(asides)" -eq 0 ] || fail "files set aside are left in the program folder ($1)"
 }
 
 install "first"
