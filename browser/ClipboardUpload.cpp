@@ -17,7 +17,7 @@
 #include "engine/ProgressText.h"
 #include "engine/TemporaryBasePath.h"
 #include "engine/TemporaryFiles.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

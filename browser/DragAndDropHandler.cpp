@@ -20,7 +20,7 @@
 #include "dialogs/SlideshowDialogs.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploaderDialogs.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -23,7 +23,7 @@
 #include "engine/TemporaryFiles.h"
 #include "engine/UploadItem.h"
 #include "engine/UploadStrategy.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -25,7 +25,7 @@
 #include "engine/JSUploadParams.h"
 #include "engine/LinkFormat.h"
 #include "engine/ScreenCapture.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -9,7 +9,7 @@
 #include "common/TextConvert.h"
 #include "dialogs/DialogControls.h"
 #include "dialogs/SlideThumbnails.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

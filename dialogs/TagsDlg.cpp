@@ -6,7 +6,7 @@
 #include "dialogs/TagThumbnails.h"
 #include "dialogs/TagsAutoComplete.h"
 #include "engine/FileUploaderDialogs.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 std::wstring CombinedTags(const std::wstring& rowText, const std::wstring& commonText)
 {

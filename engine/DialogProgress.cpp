@@ -14,7 +14,7 @@
 #include "common/TextConvert.h"
 #include "engine/ImageUploader.h"
 #include "engine/ProgressText.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

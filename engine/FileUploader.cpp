@@ -21,7 +21,7 @@
 #include "engine/ScreenCapture.h"
 #include "engine/SlideShowStrategy.h"
 #include "engine/TransloadStrategy.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

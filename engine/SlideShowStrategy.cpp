@@ -10,7 +10,7 @@
 #include "engine/ImageTarget.h"
 #include "engine/LinkFormat.h"
 #include "engine/MultipartFormData.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "module/setup/BrowserEntries.h"
 
 namespace {

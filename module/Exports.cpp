@@ -13,7 +13,7 @@
 #include "common/VersionStrings.h"
 #include "common/WebBrowser.h"
 #include "module/ClassTable.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "module/setup/BrowserWindows.h"
 #include "module/setup/FileTypeRegistration.h"
 #include "module/setup/HelperPrograms.h"

@@ -1,6 +1,6 @@
-// Resource identifiers of the toolbar library's string table, grouped by use.
-// Shared by the resource script and by every component that loads a text from
-// the module's own string table.
+// Resource identifiers of the string table, dialogs, menus and icons, grouped by
+// use. They sit at the bottom of the house: the resource scripts beside them and
+// every layer that loads a resource from the module's own image include them.
 #pragma once
 
 // --- product -------------------------------------------------------------------

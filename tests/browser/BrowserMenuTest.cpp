@@ -7,7 +7,7 @@
 #include "common/SettingsStore.h"
 #include "engine/TemporaryFiles.h"
 #include "engine/UploadItem.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/BrowserDoubles.h"
 
 using Microsoft::WRL::ComPtr;

@@ -11,7 +11,7 @@
 #include "common/HostCheck.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/BrowserDoubles.h"
 #include "support/BrowserStockBar.h"
 #include "support/FileDropData.h"

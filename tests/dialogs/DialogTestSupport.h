@@ -18,7 +18,7 @@
 
 #include "dialogs/DialogScript.h"
 #include "dialogs/TagCompletion.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace vptest {
 

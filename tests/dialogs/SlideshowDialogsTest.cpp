@@ -16,7 +16,7 @@
 #include "dialogs/SlideshowDialogs.h"
 #include "engine/GdiplusSession.h"
 #include "engine/UploadItem.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
 #include "DialogTestSupport.h"

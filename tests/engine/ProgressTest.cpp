@@ -15,7 +15,7 @@
 #include "engine/ProgressScale.h"
 #include "engine/ProgressText.h"
 #include "engine/TransferMeter.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/EngineFakes.h"
 
 namespace {
