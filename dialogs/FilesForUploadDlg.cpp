@@ -122,6 +122,11 @@ std::vector<std::wstring> ShowOpenFileDialog(const OpenFileDialogSetup& setup, c
     if (!GetOpenFileNameW(&dialog)) {
         DWORD error = CommDlgExtendedError();
         if (error != 0) LogWriter(logCategory).Format("FAILED to show the file dialog, error 0x%lx", error);
+        // A choice larger than the buffer is not a cancel: the user is told
+        // why nothing happens instead of seeing the choice silently vanish.
+        if (error == FNERR_BUFFERTOOSMALL)
+            MessageBoxW(setup.owner, LoadModuleString(IDS_ERROR_TOO_MANY_FILES).c_str(),
+                        LoadModuleString(IDS_PRODUCT_NAME).c_str(), MB_OK | MB_ICONWARNING);
         return {};
     }
     return CFilesForUploadDlg::SplitChosenFiles(buffer.data(), buffer.size());

@@ -146,6 +146,7 @@
 #define IDS_ERROR_SOURCE_NOT_FOUND  710
 #define IDS_ERROR_TRANSLOAD_FETCH   711
 #define IDS_ERROR_INVALID_FILE      712
+#define IDS_ERROR_TOO_MANY_FILES    713  // more files chosen than the file dialog can hand back
 
 // --- progress dialog: template, controls and icon ------------------------------
 #define IDD_PROGRESS                107  // modeless progress dialog of an upload
