@@ -1,0 +1,200 @@
+// Background sending of waiting uploads (see the header).
+#include "engine/OutboxSender.h"
+
+#include <memory>
+
+#include "common/Handle.h"
+#include "common/LogWriter.h"
+#include "engine/FileUploadStrategy.h"
+#include "engine/IEImageUploader.h"
+#include "engine/OutboxTracker.h"
+#include "engine/Progress.h"
+
+namespace {
+
+const ULONGLONG kHeldRecheckMs = 30 * 1000;
+
+const LogWriter& Log()
+{
+    static const LogWriter log("OutboxSender");
+    return log;
+}
+
+// Waiting uploads go without a window: every question is answered "cancel",
+// which keeps a failed item in the outbox for the next pass.
+class SilentProgress : public IProgress {
+public:
+    void Show(bool) override {}
+    void SetItemName(const wchar_t*) override {}
+    void SetItemCount(int, int) override {}
+    void SetProgress(int, int) override {}
+    void SetSize(ULONGLONG) override {}
+    void FinishStage() override {}
+    int ShowError(const wchar_t*, const wchar_t*, UINT, const wchar_t*) override { return IDCANCEL; }
+    HWND GetWindow() override { return nullptr; }
+    bool IsCanceled() override { return false; }
+    void BeginConversion() override {}
+};
+
+// Hands each result to the caller's target and keeps a copy for the pass.
+class PassTarget : public ImageTarget {
+public:
+    PassTarget(std::unique_ptr<ImageTarget> inner, std::vector<CUploadResult>& results)
+        : inner_(std::move(inner)), results_(results)
+    {
+    }
+    void OnItemUploaded(const CUploadResult& result) override
+    {
+        inner_->OnItemUploaded(result);
+        results_.push_back(result);
+    }
+
+private:
+    std::unique_ptr<ImageTarget> inner_;
+    std::vector<CUploadResult>& results_;
+};
+
+// Sends one record; the caller holds its lock.
+void SendOne(const Outbox::Entry& entry, const std::function<ImageTarget*()>& makeTarget,
+             std::vector<CUploadResult>& results)
+{
+    auto strategy = std::make_unique<CFileUploadStrategy>();
+    strategy->SetImplicitRetryLimit(0);
+    strategy->ResumeFromOutbox(entry.id, entry.record);
+    std::unique_ptr<ImageTarget> inner(makeTarget ? makeTarget() : new CEmptyImageTarget);
+    auto target = std::make_unique<PassTarget>(std::move(inner), results);
+
+    Microsoft::WRL::ComPtr<CIEImageUploader> uploader = CIEImageUploader::Make();
+    if (!uploader) return;
+    uploader->SetProgressDisplay(new SilentProgress);
+    if (FAILED(uploader->put_target(reinterpret_cast<LONG_PTR>(target.get())))) return;
+    static_cast<void>(target.release());
+    if (FAILED(uploader->put_strategy(reinterpret_cast<LONG_PTR>(strategy.get())))) return;
+    static_cast<void>(strategy.release());
+    if (FAILED(uploader->Upload())) return;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+        if (message.message == UM_FINISH_UPLOAD) break;
+    }
+}
+
+struct SenderState {
+    CriticalSection lock;
+    bool running = false;
+    OutboxSentCallback callback = nullptr;
+};
+
+SenderState& Sender()
+{
+    static SenderState state;
+    return state;
+}
+
+DWORD WINAPI SenderThreadProc(LPVOID module)
+{
+    try {
+        HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        SharedObjectSecurity security;
+        HANDLE kick = CreateEventW(security.Get(), TRUE, FALSE, OutboxTracker::KickEventName());
+        bool kicked = false;
+        for (;;) {
+            Outbox outbox;
+            OutboxPassResult pass = SendDueUploads(outbox, nullptr, kicked);
+            if (pass.sent > 0) {
+                OutboxSentCallback callback;
+                {
+                    ScopedLock hold(Sender().lock);
+                    callback = Sender().callback;
+                }
+                if (callback) callback(pass);
+            }
+            if (pass.waiting == 0 || !Outbox::Enabled()) break;
+            DWORD wait = static_cast<DWORD>(pass.nextDueMs > 0x7FFFFFFF ? 0x7FFFFFFF : pass.nextDueMs);
+            kicked = kick ? WaitForSingleObject(kick, wait) == WAIT_OBJECT_0 : (Sleep(wait), false);
+        }
+        {
+            ScopedLock hold(Sender().lock);
+            Sender().running = false;
+        }
+        if (kick) CloseHandle(kick);
+        if (SUCCEEDED(init)) CoUninitialize();
+    } catch (...) {
+        Log().Write("EXCEPTION in outbox sender thread");
+        ScopedLock hold(Sender().lock);
+        Sender().running = false;
+    }
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+}  // namespace
+
+OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*()>& makeTarget, bool evenNotDue)
+{
+    OutboxPassResult pass;
+    const ULONGLONG now = OutboxNow();
+    for (const auto& listed : outbox.List()) {
+        OutboxRecordLock lock(listed.id);
+        if (!lock.TryAcquire()) {
+            // Another thread or process sends it now; look again later in
+            // case that holder gives up.
+            ++pass.waiting;
+            if (pass.nextDueMs == 0 || pass.nextDueMs > kHeldRecheckMs) pass.nextDueMs = kHeldRecheckMs;
+            continue;
+        }
+        // Read again under the lock: its last holder may have sent it.
+        Outbox::Entry entry{listed.id, OutboxRecord()};
+        if (!outbox.Read(entry.id, entry.record)) continue;
+        if (CheckRecordedFile(entry.record) != OutboxFileState::Unchanged) {
+            ++pass.unsendable;
+            continue;
+        }
+        if (!evenNotDue && entry.record.nextAttempt > now) {
+            ++pass.waiting;
+            ULONGLONG due = (entry.record.nextAttempt - now) / 10000;
+            if (pass.nextDueMs == 0 || due < pass.nextDueMs) pass.nextDueMs = due;
+            continue;
+        }
+        Log().Write("Sending waiting upload: ", entry.record.name.c_str());
+        SendOne(entry, makeTarget, pass.results);
+        OutboxRecord after;
+        if (outbox.Read(entry.id, after)) {
+            ++pass.waiting;
+            ULONGLONG due = after.nextAttempt > OutboxNow() ? (after.nextAttempt - OutboxNow()) / 10000 : 1;
+            if (pass.nextDueMs == 0 || due < pass.nextDueMs) pass.nextDueMs = due;
+        } else {
+            ++pass.sent;
+        }
+    }
+    return pass;
+}
+
+void SetOutboxSentCallback(OutboxSentCallback callback)
+{
+    ScopedLock hold(Sender().lock);
+    Sender().callback = callback;
+}
+
+void StartOutboxSender()
+{
+    if (!Outbox::Enabled()) return;
+    {
+        ScopedLock hold(Sender().lock);
+        if (Sender().running) return;
+        Sender().running = true;
+    }
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&SenderThreadProc),
+                            &module)) {
+        ScopedLock hold(Sender().lock);
+        Sender().running = false;
+        return;
+    }
+    Thread thread;
+    if (!thread.Create(nullptr, 0, &SenderThreadProc, module, 0)) {
+        FreeLibrary(module);
+        ScopedLock hold(Sender().lock);
+        Sender().running = false;
+    }
+}
