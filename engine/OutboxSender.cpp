@@ -9,6 +9,7 @@
 #include "engine/IEImageUploader.h"
 #include "engine/OutboxTracker.h"
 #include "engine/Progress.h"
+#include "engine/UpdatePagesTarget.h"
 
 namespace {
 
@@ -83,7 +84,6 @@ void SendOne(const Outbox::Entry& entry, const std::function<ImageTarget*()>& ma
 struct SenderState {
     CriticalSection lock;
     bool running = false;
-    OutboxSentCallback callback = nullptr;
 };
 
 SenderState& Sender()
@@ -92,24 +92,25 @@ SenderState& Sender()
     return state;
 }
 
-DWORD WINAPI SenderThreadProc(LPVOID module)
+struct SenderStart {
+    HMODULE module;
+    bool now;
+};
+
+DWORD WINAPI SenderThreadProc(LPVOID argument)
 {
+    std::unique_ptr<SenderStart> start(static_cast<SenderStart*>(argument));
+    const HMODULE module = start->module;
     try {
         HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         SharedObjectSecurity security;
         HANDLE kick = CreateEventW(security.Get(), TRUE, FALSE, OutboxTracker::KickEventName());
-        bool kicked = false;
+        bool kicked = start->now;
         for (;;) {
             Outbox outbox;
             OutboxPassResult pass = SendDueUploads(outbox, nullptr, kicked);
-            if (pass.sent > 0) {
-                OutboxSentCallback callback;
-                {
-                    ScopedLock hold(Sender().lock);
-                    callback = Sender().callback;
-                }
-                if (callback) callback(pass);
-            }
+            // The toolbars tell the user; their paste menus read the history anew.
+            if (pass.sent > 0) PostToToolbarWindows(WM_TOOLBAR_OUTBOX_SENT, static_cast<WPARAM>(pass.sent));
             if (pass.waiting == 0 || !Outbox::Enabled()) break;
             DWORD wait = static_cast<DWORD>(pass.nextDueMs > 0x7FFFFFFF ? 0x7FFFFFFF : pass.nextDueMs);
             kicked = kick ? WaitForSingleObject(kick, wait) == WAIT_OBJECT_0 : (Sleep(wait), false);
@@ -125,7 +126,8 @@ DWORD WINAPI SenderThreadProc(LPVOID module)
         ScopedLock hold(Sender().lock);
         Sender().running = false;
     }
-    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+    start.reset();
+    FreeLibraryAndExitThread(module, 0);
 }
 
 }  // namespace
@@ -170,13 +172,7 @@ OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*
     return pass;
 }
 
-void SetOutboxSentCallback(OutboxSentCallback callback)
-{
-    ScopedLock hold(Sender().lock);
-    Sender().callback = callback;
-}
-
-void StartOutboxSender()
+void StartOutboxSender(bool now)
 {
     if (!Outbox::Enabled()) return;
     {
@@ -191,8 +187,11 @@ void StartOutboxSender()
         Sender().running = false;
         return;
     }
+    auto start = std::make_unique<SenderStart>(SenderStart{module, now});
     Thread thread;
-    if (!thread.Create(nullptr, 0, &SenderThreadProc, module, 0)) {
+    if (thread.Create(nullptr, 0, &SenderThreadProc, start.get(), 0)) {
+        static_cast<void>(start.release());
+    } else {
         FreeLibrary(module);
         ScopedLock hold(Sender().lock);
         Sender().running = false;

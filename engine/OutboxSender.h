@@ -31,9 +31,8 @@ OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*
 
 // Starts this process's sender thread unless it runs already (or the outbox
 // is off): it makes passes until nothing waits, each when the earliest record
-// is due or at once when an upload anywhere in the session succeeds. The
-// thread keeps the library loaded while it runs. The callback, when set, is
-// called on the sender thread after a pass that sent records.
-void StartOutboxSender();
-using OutboxSentCallback = void(__cdecl*)(const OutboxPassResult& result);
-void SetOutboxSentCallback(OutboxSentCallback callback);
+// is due or at once when an upload anywhere in the session succeeds, and
+// tells the toolbar windows how many it sent. The thread keeps the library
+// loaded while it runs.
+// now: the first pass sends records that are not yet due as well.
+void StartOutboxSender(bool now = false);
