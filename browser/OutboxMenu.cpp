@@ -54,7 +54,7 @@ std::wstring OutboxMenu::EntryText(const Outbox::Entry& entry)
         break;
     }
     std::wstring text = DisplayName(record.name.empty() ? record.path : record.name) + L" - " + DisplayName(reason);
-    text += L", " + Filled(IDS_OUTBOX_ATTEMPTS, L"%s attempts", std::to_wstring(record.attempts));
+    text += L", " + Filled(IDS_OUTBOX_ATTEMPTS, L"attempts: %s", std::to_wstring(record.attempts));
     return text;
 }
 

@@ -74,7 +74,7 @@
 #define IDS_OUTBOX_DISCARD          722
 #define IDS_OUTBOX_DISCARD_ALL      723
 #define IDS_OUTBOX_SENT             724  // "%s waiting uploads were sent"
-#define IDS_OUTBOX_ATTEMPTS         725  // "%s attempts"
+#define IDS_OUTBOX_ATTEMPTS         725  // "attempts: %s"
 #define IDS_OUTBOX_FILE_GONE        726
 #define IDS_OUTBOX_FILE_CHANGED     727
 #define IDS_OUTBOX_NOT_TRIED        728

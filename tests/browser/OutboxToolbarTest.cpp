@@ -76,8 +76,8 @@ TEST_F(OutboxToolbarTest, TheCountMenuAndNoticeFollowTheWaitingUploads)
     WithMenu(toolbar, ID_BUTTON_OUTBOX, [](HMENU menu) {
         ASSERT_EQ(6, GetMenuItemCount(menu));
         EXPECT_EQ(L"Send waiting uploads now", MenuText(menu, 0));
-        EXPECT_EQ(L"sea && sun.jpg - No connection to the service, 2 attempts", MenuText(menu, 2));
-        EXPECT_EQ(L"gone.jpg - the file is gone, 2 attempts", MenuText(menu, 3));
+        EXPECT_EQ(L"sea && sun.jpg - No connection to the service, attempts: 2", MenuText(menu, 2));
+        EXPECT_EQ(L"gone.jpg - the file is gone, attempts: 2", MenuText(menu, 3));
         HMENU item = GetSubMenu(menu, 2);
         ASSERT_NE(nullptr, item);
         EXPECT_EQ(L"Discard", MenuText(item, 0));
