@@ -4,7 +4,6 @@
 #include "common/TextConvert.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/OutboxSender.h"
-#include "engine/OutboxTracker.h"
 #include "module/resource.h"
 
 namespace {
@@ -93,7 +92,6 @@ bool OutboxMenu::Run(UINT command, Outbox& outbox)
     };
     if (command == ID_OUTBOX_SEND_NOW) {
         StartOutboxSender(true);
-        OutboxTracker::KickSenders();
         return true;
     }
     if (command == ID_OUTBOX_DISCARD_ALL) {

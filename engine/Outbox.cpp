@@ -278,6 +278,26 @@ ULONGLONG Outbox::KeptBytes()
     return total;
 }
 
+void Outbox::NoteAnswered()
+{
+    if (!IsUsable()) return;
+    const ULONGLONG mark = OutboxNow() ^ (static_cast<ULONGLONG>(GetCurrentThreadId()) << 48);
+    File file;
+    if (file.Create((folder_ + L"answered").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    CREATE_ALWAYS, 0))
+        file.Write(&mark, sizeof(mark));
+}
+
+ULONGLONG Outbox::AnsweredMark()
+{
+    ULONGLONG mark = 0;
+    File file;
+    if (IsUsable() && file.Create((folder_ + L"answered").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0))
+        file.Read(&mark, sizeof(mark));
+    return mark;
+}
+
 OutboxRecordLock::OutboxRecordLock(const std::wstring& id) : mutex_((L"VellumpostOutbox." + id).c_str()) {}
 
 OutboxRecordLock::~OutboxRecordLock()

@@ -54,6 +54,11 @@ public:
     // The bytes of kept copies.
     ULONGLONG KeptBytes();
 
+    // Marks that the service answered an upload, for senders that wait in
+    // other threads and processes; they compare the mark before and after.
+    void NoteAnswered();
+    ULONGLONG AnsweredMark();
+
 private:
     // The ids of the record files (names that are no id go to "damaged").
     std::vector<std::wstring> RecordIds();

@@ -7,7 +7,6 @@
 #include "common/LogWriter.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/IEImageUploader.h"
-#include "engine/OutboxTracker.h"
 #include "engine/Progress.h"
 #include "engine/UpdatePagesTarget.h"
 
@@ -84,6 +83,8 @@ void SendOne(const Outbox::Entry& entry, const std::function<ImageTarget*()>& ma
 struct SenderState {
     CriticalSection lock;
     bool running = false;
+    // Set by "send now" while the thread waits; auto-reset, so no request is lost.
+    HANDLE sendNow = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 };
 
 SenderState& Sender()
@@ -97,29 +98,55 @@ struct SenderStart {
     bool now;
 };
 
+// Waits until the next record is due, the user asks, or an upload somewhere
+// in the session was answered since mark was read (the service is back, so
+// every waiting record goes at once). True for the last two.
+bool WaitForNextPass(HANDLE change, Outbox& outbox, ULONGLONG mark, ULONGLONG dueMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + dueMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        const ULONGLONG left = deadline - now;
+        HANDLE handles[2] = {Sender().sendNow, change};
+        const DWORD count = change ? 2 : 1;
+        const DWORD woke =
+            WaitForMultipleObjects(count, handles, FALSE, static_cast<DWORD>(left > 0x7FFFFFFF ? 0x7FFFFFFF : left));
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke != WAIT_OBJECT_0 + 1) return false;
+        FindNextChangeNotification(change);
+        if (outbox.AnsweredMark() != mark) return true;
+    }
+}
+
 DWORD WINAPI SenderThreadProc(LPVOID argument)
 {
     std::unique_ptr<SenderStart> start(static_cast<SenderStart*>(argument));
     const HMODULE module = start->module;
     try {
         HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        SharedObjectSecurity security;
-        HANDLE kick = CreateEventW(security.Get(), TRUE, FALSE, OutboxTracker::KickEventName());
-        bool kicked = start->now;
+        Outbox outbox;
+        // Watched from before the first pass, so that no removal is missed.
+        HANDLE change = outbox.IsUsable() ? FindFirstChangeNotificationW(outbox.Folder().c_str(), FALSE,
+                                                                        FILE_NOTIFY_CHANGE_FILE_NAME |
+                                                                            FILE_NOTIFY_CHANGE_LAST_WRITE)
+                                          : INVALID_HANDLE_VALUE;
+        if (change == INVALID_HANDLE_VALUE) change = nullptr;
+        bool now = start->now;
         for (;;) {
-            Outbox outbox;
-            OutboxPassResult pass = SendDueUploads(outbox, nullptr, kicked);
+            // Read before the pass: an answer during it wakes the next wait.
+            const ULONGLONG mark = outbox.AnsweredMark();
+            OutboxPassResult pass = SendDueUploads(outbox, nullptr, now);
             // The toolbars tell the user; their paste menus read the history anew.
             if (pass.sent > 0) PostToToolbarWindows(WM_TOOLBAR_OUTBOX_SENT, static_cast<WPARAM>(pass.sent));
             if (pass.waiting == 0 || !Outbox::Enabled()) break;
-            DWORD wait = static_cast<DWORD>(pass.nextDueMs > 0x7FFFFFFF ? 0x7FFFFFFF : pass.nextDueMs);
-            kicked = kick ? WaitForSingleObject(kick, wait) == WAIT_OBJECT_0 : (Sleep(wait), false);
+            now = WaitForNextPass(change, outbox, mark, pass.nextDueMs);
         }
         {
             ScopedLock hold(Sender().lock);
             Sender().running = false;
         }
-        if (kick) CloseHandle(kick);
+        if (change) FindCloseChangeNotification(change);
         if (SUCCEEDED(init)) CoUninitialize();
     } catch (...) {
         Log().Write("EXCEPTION in outbox sender thread");
@@ -177,7 +204,10 @@ void StartOutboxSender(bool now)
     if (!Outbox::Enabled()) return;
     {
         ScopedLock hold(Sender().lock);
-        if (Sender().running) return;
+        if (Sender().running) {
+            if (now && Sender().sendNow) SetEvent(Sender().sendNow);
+            return;
+        }
         Sender().running = true;
     }
     HMODULE module = nullptr;

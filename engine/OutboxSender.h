@@ -31,8 +31,8 @@ OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*
 
 // Starts this process's sender thread unless it runs already (or the outbox
 // is off): it makes passes until nothing waits, each when the earliest record
-// is due or at once when an upload anywhere in the session succeeds, and
-// tells the toolbar windows how many it sent. The thread keeps the library
-// loaded while it runs.
-// now: the first pass sends records that are not yet due as well.
+// is due, or with every record at once when an upload anywhere in the session
+// is answered (its record leaves the folder), and tells the toolbar windows
+// how many it sent. The thread keeps the library loaded while it runs.
+// now: send every waiting record at once (also when the thread runs already).
 void StartOutboxSender(bool now = false);

@@ -2,7 +2,6 @@
 #include "engine/OutboxTracker.h"
 
 #include "common/LogWriter.h"
-#include "common/Locks.h"
 
 namespace {
 
@@ -27,19 +26,6 @@ OutboxTracker::~OutboxTracker()
     } catch (...) {
         Log().Write("EXCEPTION on keeping waiting uploads");
     }
-}
-
-const wchar_t* OutboxTracker::KickEventName() { return L"VellumpostOutboxSendNow"; }
-
-void OutboxTracker::KickSenders()
-{
-    SharedObjectSecurity security;
-    HANDLE event = CreateEventW(security.Get(), TRUE, FALSE, KickEventName());
-    if (!event) event = OpenEventW(EVENT_MODIFY_STATE, FALSE, KickEventName());
-    if (!event) return;
-    // Pulsed: only the senders waiting now wake; a later sender looks anyway.
-    PulseEvent(event);
-    CloseHandle(event);
 }
 
 void OutboxTracker::Resume(int index, const std::wstring& id, const OutboxRecord& record)
@@ -101,7 +87,7 @@ void OutboxTracker::Sent(int index)
     if (found == items_.end()) return;
     outbox_.Remove(found->second.id);
     items_.erase(found);
-    KickSenders();
+    outbox_.NoteAnswered();
 }
 
 void OutboxTracker::Failed(int index, OutboxFailure failure, const std::wstring& reason)

@@ -30,7 +30,7 @@ public:
     // which the outbox keeps should the item not be sent.
     void BeforeSend(int index, const CUploadItem& item, bool removeSizeBar, int statistics, bool madeByProduct);
     // The item's answer is in the history: its record and kept copy go, and
-    // other waiting uploads are sent at once (the service answers again).
+    // the senders of the session learn that the service answers again.
     void Sent(int index);
     // An attempt failed; a refusal that will not change drops the record.
     void Failed(int index, OutboxFailure failure, const std::wstring& reason);
@@ -38,10 +38,6 @@ public:
     // failed stays (with the product's file moved into the outbox); one the
     // user gave up without a failure goes.
     void Abandon(int index);
-
-    // Wakes the senders of every process of the session.
-    static void KickSenders();
-    static const wchar_t* KickEventName();
 
 private:
     struct Tracked {

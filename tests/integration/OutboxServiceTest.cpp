@@ -182,6 +182,33 @@ TEST_F(OutboxServiceTest, UploadsThatMetADroppedConnectionAndA503ArriveOnceWhenT
     EXPECT_EQ(3u, Stored()) << "each item arrived exactly once";
 }
 
+TEST_F(OutboxServiceTest, TheSenderThreadSendsAWaitingUploadAsSoonAsAnotherUploadIsAnswered)
+{
+    const std::wstring early = folder_.Write(L"early.swf", std::string(20000, 'e'));
+    service_.ArmFault(L"status=503");
+    Upload({early}, {IDNO});
+    Outbox outbox;
+    ASSERT_EQ(1u, outbox.List().size());
+    const ULONGLONG due = outbox.List()[0].record.nextAttempt;
+
+    // Started as when the library loads: the record is not due, so it waits.
+    HANDLE change = FindFirstChangeNotificationW(box_.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+    ASSERT_NE(INVALID_HANDLE_VALUE, change);
+    StartOutboxSender();
+    EXPECT_EQ(1, Upload({folder_.Write(L"later.swf", std::string(20000, 'l'))}, {}).uploaded);
+
+    // The answer to the later upload sends the early one long before its time.
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    while (!outbox.List().empty() && GetTickCount64() < deadline) {
+        WaitForSingleObject(change, 1000);
+        FindNextChangeNotification(change);
+    }
+    FindCloseChangeNotification(change);
+    EXPECT_TRUE(outbox.List().empty());
+    EXPECT_LT(OutboxNow(), due) << "sent before its retry was due";
+    EXPECT_EQ(2u, Stored());
+}
+
 TEST_F(OutboxServiceTest, AFailedScreenCaptureIsKeptUntilItIsSentThenRemoved)
 {
     std::wstring capture;
