@@ -175,7 +175,14 @@ OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*
         // Read again under the lock: its last holder may have sent it.
         Outbox::Entry entry{listed.id, OutboxRecord()};
         if (!outbox.Read(entry.id, entry.record)) continue;
-        if (CheckRecordedFile(entry.record) != OutboxFileState::Unchanged) {
+        // The folder is open to every process of the user that the browser's
+        // low integrity allows, so a record is held to what the user could
+        // have chosen: a local file of a kind the upload takes, never a
+        // share, which would hand the user's credentials to its server.
+        const std::wstring& path = entry.record.path;
+        const bool acceptable = path.size() > 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') &&
+                                !CFileUploadStrategy::IsRejectedPath(path, CFileUploadStrategy::FileTypeMode::Normal);
+        if (!acceptable || CheckRecordedFile(entry.record) != OutboxFileState::Unchanged) {
             ++pass.unsendable;
             continue;
         }

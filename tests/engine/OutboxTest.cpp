@@ -179,7 +179,7 @@ TEST_F(OutboxFolderTest, TheBoundsRefuseNewRecordsAndCopies)
     EXPECT_EQ(OutboxAdmission::TooManyBytes, admission);
 }
 
-TEST_F(OutboxFolderTest, APassLeavesRecordsOfGoneOrChangedFilesAndRecordsNotYetDue)
+TEST_F(OutboxFolderTest, APassLeavesRecordsOfGoneChangedOrUnacceptableFilesAndRecordsNotYetDue)
 {
     Outbox outbox(FolderPath());
     std::wstring changedPath = user_.Write(L"changed.jpg", "before");
@@ -191,18 +191,24 @@ TEST_F(OutboxFolderTest, APassLeavesRecordsOfGoneOrChangedFilesAndRecordsNotYetD
     OutboxRecord later = SampleRecord(laterPath);
     ASSERT_TRUE(ReadFileStamp(laterPath, later.fileSize, later.fileTime));
     later.nextAttempt = OutboxNow() + 600ULL * 1000 * 10000;
+    // Records planted by another program: a file of a kind no upload takes,
+    // and a picture on a share.
+    std::wstring textPath = user_.Write(L"secrets.txt", "secret");
+    OutboxRecord text = SampleRecord(textPath);
+    ASSERT_TRUE(ReadFileStamp(textPath, text.fileSize, text.fileTime));
+    OutboxRecord share = SampleRecord(L"\\\\attacker\\share\\a.jpg");
     OutboxAdmission admission;
-    for (const OutboxRecord* record : {&gone, &changed, &later}) outbox.Add(*record, 0, admission);
+    for (const OutboxRecord* record : {&gone, &changed, &later, &text, &share}) outbox.Add(*record, 0, admission);
 
     EXPECT_EQ(OutboxFileState::Missing, CheckRecordedFile(gone));
     EXPECT_EQ(OutboxFileState::Changed, CheckRecordedFile(changed));
     EXPECT_EQ(OutboxFileState::Unchanged, CheckRecordedFile(later));
     OutboxPassResult pass = SendDueUploads(outbox);
     EXPECT_EQ(0, pass.sent);
-    EXPECT_EQ(2, pass.unsendable);
+    EXPECT_EQ(4, pass.unsendable);
     EXPECT_EQ(1, pass.waiting);
     EXPECT_GT(pass.nextDueMs, 590u * 1000);
-    EXPECT_EQ(3u, outbox.List().size()) << "nothing is dropped unasked";
+    EXPECT_EQ(5u, outbox.List().size()) << "nothing is dropped unasked";
 }
 
 DWORD WINAPI TryLockFromAnotherThread(LPVOID got)
