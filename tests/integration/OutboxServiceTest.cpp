@@ -144,13 +144,13 @@ protected:
     vptest::TempFolder box_;
 };
 
-TEST_F(OutboxServiceTest, UploadsThatMetADroppedConnectionAndA503ArriveOnceWhenTheServiceIsBack)
+TEST_F(OutboxServiceTest, UploadsThatMetADroppedConnectionAndAnUnavailableServiceArriveOnceWhenItIsBack)
 {
     std::vector<std::wstring> paths;
     for (const wchar_t* name : {L"one.swf", L"two.swf", L"three.swf"})
         paths.push_back(folder_.Write(name, std::string(30000, static_cast<char>(name[0]))));
     service_.ArmFault(L"close_after=4096");
-    service_.ArmFault(L"status=503&count=2");
+    service_.ArmFault(L"status=503&for_ms=60000");
     // The user gives each item up in the error box; they wait all the same.
     vptest::StrategyOutcome outcome = Upload(paths, {IDNO, IDNO, IDNO});
     EXPECT_TRUE(outcome.finished);
@@ -163,12 +163,18 @@ TEST_F(OutboxServiceTest, UploadsThatMetADroppedConnectionAndA503ArriveOnceWhenT
     EXPECT_EQ(1, waiting[0].record.attempts);
     EXPECT_FALSE(waiting[0].record.lastFailure.empty());
     EXPECT_GT(waiting[0].record.nextAttempt, OutboxNow()) << "the retry is scheduled, not immediate";
-
     OutboxPassResult early = Pass(false);
     EXPECT_EQ(0, early.sent);
     EXPECT_EQ(3, early.waiting) << "no retry is due yet";
-    EXPECT_EQ(0u, Stored());
 
+    // Still unavailable: every item stays, one attempt more.
+    const size_t requestsBefore = UploadRecords(service_.Requests()).size();
+    EXPECT_EQ(0, Pass(true).sent);
+    EXPECT_EQ(requestsBefore + 3, UploadRecords(service_.Requests()).size());
+    ASSERT_EQ(3u, outbox.List().size());
+    EXPECT_EQ(2, outbox.List()[0].record.attempts);
+
+    service_.Reset();  // the service is back
     OutboxPassResult back = Pass(true);
     EXPECT_EQ(3, back.sent);
     EXPECT_EQ(0, back.waiting);
