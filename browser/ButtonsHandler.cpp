@@ -39,6 +39,17 @@ bool HasButtonPrefix(const std::wstring& name)
     return name.size() >= kNamePrefixLength && _wcsnicmp(name.c_str(), kNamePrefix, kNamePrefixLength) == 0;
 }
 
+// The entry of kButtonNames an element's id or class names (the first name
+// that either matches), or -1 for a name of ours that is none of them.
+int ButtonIndex(const std::wstring& id, const std::wstring& className)
+{
+    for (size_t i = 0; i < sizeof(kButtonNames) / sizeof(kButtonNames[0]); ++i) {
+        const wchar_t* name = kButtonNames[i].name;
+        if (_wcsicmp(id.c_str(), name) == 0 || _wcsicmp(className.c_str(), name) == 0) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 bool IsButtonOrLink(IHTMLElement* element)
 {
     ComPtr<IHTMLInputButtonElement> input;
@@ -92,13 +103,17 @@ HRESULT CButtonsHandler::HookElements(IHTMLDocument2* document, const wchar_t* t
     HRESULT result = S_OK;
     RETURN_IF_FAILED(VisitElements(document, tag, [&](IHTMLElement* element) {
         if (!IsButtonOrLink(element)) return true;
-        if (!HasButtonPrefix(ElementId(element)) && !HasButtonPrefix(ElementClass(element))) return true;
-        // The page's own click handler keeps running before ours.
+        const std::wstring id = ElementId(element), className = ElementClass(element);
+        if (!HasButtonPrefix(id) && !HasButtonPrefix(className)) return true;
+        // The page's own click handler keeps running before ours. The sink
+        // carries the command of the element it is set on: a click on a
+        // picture or text inside a link arrives with that child as source.
         Variant previous;
         if (FAILED(element->get_onclick(previous.Out()))) previous.Clear();
         ComPtr<IDispatch> sink =
             CSingleHtmlEvent<CButtonsHandler>::Create(this, static_cast<IButtonsHandler*>(this), &CButtonsHandler::OnClick,
-                                                      AbstractHtmlEvent::PageHandler(*previous.Get()).Get());
+                                                      AbstractHtmlEvent::PageHandler(*previous.Get()).Get(),
+                                                      ButtonIndex(id, className));
         VARIANT value;
         VariantInit(&value);
         V_VT(&value) = VT_DISPATCH;
@@ -119,7 +134,7 @@ try {
 }
 COM_CATCH_RETURN(log_, "AttachAndParse")
 
-void CButtonsHandler::OnClick(int)
+void CButtonsHandler::OnClick(int buttonIndex)
 {
     if (!bar_) return;
     // The page may have moved on to another address since it was attached.
@@ -130,22 +145,17 @@ void CButtonsHandler::OnClick(int)
     if (!event || FAILED(event->get_srcElement(source.GetAddressOf())) || !source) return;
     // Neither the link is followed nor the form sent.
     SetReturnValue(event.Get(), false);
-    const std::wstring id = ElementId(source.Get());
-    const std::wstring className = ElementClass(source.Get());
-    if (id.empty() && className.empty()) return;
-    for (const ButtonName& button : kButtonNames) {
-        if (_wcsicmp(id.c_str(), button.name) != 0 && _wcsicmp(className.c_str(), button.name) != 0) continue;
-        Variant destination;
-        if (button.toPage) {
-            V_VT(destination.Get()) = VT_DISPATCH;
-            V_DISPATCH(destination.Get()) = nullptr;
-            ComPtr<IDispatch> page;
-            if (SUCCEEDED(document.As(&page))) V_DISPATCH(destination.Get()) = page.Detach();
-        }
-        // The command's own answer (such as a cancelled dialog) is not the page's business.
-        (void)(bar_.Get()->*button.command)(*destination.Get());
-        return;
+    if (buttonIndex < 0 || static_cast<size_t>(buttonIndex) >= sizeof(kButtonNames) / sizeof(kButtonNames[0])) return;
+    const ButtonName& button = kButtonNames[buttonIndex];
+    Variant destination;
+    if (button.toPage) {
+        V_VT(destination.Get()) = VT_DISPATCH;
+        V_DISPATCH(destination.Get()) = nullptr;
+        ComPtr<IDispatch> page;
+        if (SUCCEEDED(document.As(&page))) V_DISPATCH(destination.Get()) = page.Detach();
     }
+    // The command's own answer (such as a cancelled dialog) is not the page's business.
+    (void)(bar_.Get()->*button.command)(*destination.Get());
 }
 
 STDMETHODIMP CButtonsHandler::get_StockBar(IStockBar** value)

@@ -18,7 +18,7 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/BrowserWindow.h"
 #include "engine/UploadResponseParser.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

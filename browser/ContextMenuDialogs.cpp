@@ -8,7 +8,7 @@
 #include "common/TextConvert.h"
 #include "dialogs/RegisterDlg.h"
 #include "dialogs/TagDlg.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "dialogs/SlideshowDialogs.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploaderDialogs.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -287,7 +287,8 @@ void CDragAndDropHandler::OnPageDrop(int)
     if (FAILED(BrowserDocument(browser_.Get(), document))) return;
     ComPtr<IHTMLEventObj> event = CurrentEvent(document.Get());
     if (!event) return;
-    SetReturnValue(event.Get(), true);
+    // A drop this handler does not take stays the page's: what its own
+    // handler decided is left as it is.
     ComPtr<IHTMLElement> element = ElementUnderEvent(document.Get(), event.Get());
     if (!element || !IsTextEdit(element.Get())) return;
     ComPtr<IDataObject> data = TransferredData(EventDataTransfer(event.Get()).Get());

@@ -54,17 +54,21 @@ STDMETHODIMP AbstractHtmlEvent::GetTypeInfo(UINT, LCID, ITypeInfo** info)
 
 STDMETHODIMP AbstractHtmlEvent::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
-STDMETHODIMP AbstractHtmlEvent::Invoke(DISPID, REFIID, LCID locale, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                                       UINT*)
+STDMETHODIMP AbstractHtmlEvent::Invoke(DISPID, REFIID, LCID locale, WORD, DISPPARAMS* params, VARIANT* result,
+                                       EXCEPINFO*, UINT*)
 try {
     // Held for the call: a routine may make the page drop this sink.
     ComPtr<IDispatch> self(this);
+    if (result) VariantInit(result);
     if (pageHandler_) {
         DISPPARAMS none{};
-        Variant result;
+        Variant answer;
         const HRESULT hr = pageHandler_->Invoke(DISPID_VALUE, IID_NULL, locale, DISPATCH_METHOD,
-                                                params ? params : &none, result.Get(), nullptr, nullptr);
+                                                params ? params : &none, answer.Get(), nullptr, nullptr);
         if (FAILED(hr)) log_.Format("The page's own handler failed: 0x%x", static_cast<unsigned>(hr));
+        // A handler that returns false cancels the browser's default action:
+        // the browser reads that from this sink's result.
+        if (SUCCEEDED(hr) && result) *result = answer.Detach();
     }
     Fire();
     return S_OK;

@@ -17,12 +17,13 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
+#include "common/VariantArray.h"
 #include "dialogs/SizeLists.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/TemporaryFiles.h"
 #include "engine/UploadItem.h"
 #include "engine/UploadStrategy.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -516,8 +517,10 @@ std::wstring CImageContextMenu::PictureItem(const std::wstring& pageUrl, const s
     case PictureRoute::Copy: break;
     }
     std::wstring item = url;
-    if (copy) {
-        const PictureCopy made = CopyPagePicture(document, element, true, resizeTo);
+    // The copy goes through the clipboard: only when what the user holds
+    // there can be put back afterwards.
+    if (copy && copies.clipboard.Save()) {
+        const PictureCopy made = CopyPagePicture(document, element, resizeTo);
         if (!made.fileUrl.empty()) {
             item = made.fileUrl;
             copies.files.push_back(made.fileUrl);
@@ -561,6 +564,7 @@ try {
     const std::wstring item = PictureItem(picture.pageUrl, picture.url, picture.document.Get(),
                                           picture.element.Get(), command != PictureCommand::Transload, resizeTo,
                                           copies);
+    copies.clipboard.Restore();
     // A copy saved at the wanted size is not resized again.
     if (copies.resized) prepared.options.sizeText.clear();
 
@@ -620,8 +624,9 @@ try {
     if (!document || FAILED(document->get_images(&images)) || !images || FAILED(images->get_length(&count)))
         count = 0;
 
-    // The list offered: pictures that may be sent, with the size a copy
-    // showed; 1 x 1 pictures are page furniture, never offered.
+    // The list offered: pictures that may be sent, with the size the page
+    // shows them at; 1 x 1 pictures are page furniture, never offered.
+    // Nothing is copied before the user chose.
     UploadImagesRequest request;
     std::vector<ComPtr<IHTMLElement>> elements;
     for (long i = 0; i < count && i < kMaxPagePictures; ++i) {
@@ -632,10 +637,11 @@ try {
         const std::wstring url = PictureSource(element.Get());
         std::wstring localUrl;
         if (ChoosePictureRoute(pageUrl, url, localUrl) == PictureRoute::Refused) continue;
-        const PictureCopy probe = CopyPagePicture(document.Get(), element.Get(), false, std::wstring());
-        if (probe.copied && probe.width == 1 && probe.height == 1) continue;
+        PictureSize size;
+        ShownPictureSize(element.Get(), size.width, size.height);
+        if (size.width == 1 && size.height == 1) continue;
         request.addresses.push_back(url);
-        request.sizes.push_back(PictureSize{probe.width, probe.height});
+        request.sizes.push_back(size);
         elements.push_back(element);
     }
     ContextMenuDialogs dialogs = InstalledContextMenuDialogs();
@@ -663,6 +669,7 @@ try {
             PictureItem(pageUrl, address, document.Get(), elements[at].Get(), true, std::wstring(), copies);
         if (!item.empty()) items.push_back(item);
     }
+    copies.clipboard.Restore();
     if (items.empty()) return S_OK;
 
     Variant tags, publicFlags;
@@ -675,9 +682,14 @@ try {
             RemoveCopies(copies.files);
             return S_FALSE;
         }
-        std::vector<std::wstring> flags;
-        for (bool flag : perPicture.publicFlags) flags.push_back(flag ? L"1" : L"0");
-        if (!PutStrings(tags, perPicture.tags) || !PutStrings(publicFlags, flags)) {
+        // Per-picture permissions as the toolbar's own upload passes them.
+        bool made = PutStrings(tags, perPicture.tags);
+        try {
+            if (made) PutFlagArray(publicFlags.Out(), perPicture.publicFlags);
+        } catch (const std::bad_alloc&) {
+            made = false;
+        }
+        if (!made) {
             RemoveCopies(copies.files);
             return E_OUTOFMEMORY;
         }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "VellumpostToolbar_h.h"
+#include "browser/ClipboardKeeper.h"
 #include "common/ComObject.h"
 #include "common/LogWriter.h"
 #include "common/TypeLibDispatch.h"
@@ -60,10 +61,12 @@ private:
 
     struct Prepared;
     enum class PictureCommand { Upload, Transload, Blog, Tag };
-    // The local copies one command made (file addresses) and whether any is resized.
+    // The local copies one command made (file addresses), whether any is
+    // resized, and the user's clipboard content kept while they are made.
     struct LocalCopies {
         std::vector<std::wstring> files;
         bool resized = false;
+        ClipboardKeeper clipboard;
     };
     // Runs a picture command; name is the method's, for the log of an exception.
     HRESULT RunPictureCommand(IDispatch* window, PictureCommand command, const char* name) noexcept;

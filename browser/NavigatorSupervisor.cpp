@@ -120,8 +120,13 @@ HRESULT CNavigatorSupervisor::AttachHandler(REFCLSID clsid, IDispatch* frame, bo
         return created;
     }
     // The page keeps the handler alive through the event sinks it sets there.
+    // A document it cannot attach to (no HTML: a PDF, an office document, a
+    // folder view) is no failure of the supervisor: the other steps still run.
     BOOL attached = FALSE;
-    return parse ? handler->AttachAndParse(frame, bar_.Get(), &attached) : handler->Attach(frame, bar_.Get(), &attached);
+    const HRESULT hr =
+        parse ? handler->AttachAndParse(frame, bar_.Get(), &attached) : handler->Attach(frame, bar_.Get(), &attached);
+    if (FAILED(hr)) log_.Format("A page handler cannot attach to the document: 0x%x", static_cast<unsigned>(hr));
+    return S_OK;
 }
 
 void CNavigatorSupervisor::TellBar(bool loggedIn) const

@@ -44,6 +44,7 @@ private:
     void CheckForUpdateWhenDue();
     void StartUpdateCheck();
     // Creates a page handler and attaches it; parse also attaches the frames.
+    // Fails only when the handler cannot be created (an attach failure is logged).
     template <typename Handler>
     HRESULT AttachHandler(REFCLSID clsid, IDispatch* frame, bool parse);
 

@@ -183,7 +183,23 @@ bool SaveCopy(HBITMAP bitmap, const std::wstring& url, const std::wstring& sizeT
 
 }  // namespace
 
-PictureCopy CopyPagePicture(IHTMLDocument2* document, IHTMLElement* picture, bool save, const std::wstring& sizeText)
+void ShownPictureSize(IHTMLElement* picture, int& width, int& height)
+{
+    width = height = 0;
+    ComPtr<IHTMLImgElement> image;
+    VARIANT_BOOL complete = VARIANT_FALSE;
+    if (!picture || FAILED(picture->QueryInterface(IID_PPV_ARGS(&image))) || FAILED(image->get_complete(&complete)) ||
+        complete == VARIANT_FALSE)
+        return;
+    long shownWidth = 0, shownHeight = 0;
+    if (FAILED(image->get_width(&shownWidth)) || FAILED(image->get_height(&shownHeight)) || shownWidth <= 0 ||
+        shownHeight <= 0)
+        return;
+    width = static_cast<int>(shownWidth);
+    height = static_cast<int>(shownHeight);
+}
+
+PictureCopy CopyPagePicture(IHTMLDocument2* document, IHTMLElement* picture, const std::wstring& sizeText)
 {
     PictureCopy result;
     if (!document || !picture) return result;
@@ -205,13 +221,7 @@ PictureCopy CopyPagePicture(IHTMLDocument2* document, IHTMLElement* picture, boo
     if (!CopyToClipboard(document, picture) || GetClipboardSequenceNumber() == before) return result;
     HBITMAP bitmap = TakeClipboardBitmap();
     if (!bitmap) return result;
-    BITMAP info = {};
-    if (GetObjectW(bitmap, sizeof(info), &info)) {
-        result.copied = true;
-        result.width = info.bmWidth;
-        result.height = info.bmHeight;
-    }
-    if (result.copied && save && !SaveCopy(bitmap, url, sizeText, result))
+    if (!SaveCopy(bitmap, url, sizeText, result))
         log.Write("Local copy failed. URL will be used to transload: ", url.c_str());
     DeleteObject(bitmap);
     return result;

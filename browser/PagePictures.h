@@ -35,18 +35,20 @@ std::wstring CopyNameFromUrl(const std::wstring& url);
 // base names an empty placeholder file the caller deletes; empty on failure.
 std::wstring ReserveCopyBase(const std::wstring& folder, const std::wstring& name);
 
+// The size a page picture is shown at, read from its element: 0 x 0 while
+// it is still loading or when the element does not tell.
+void ShownPictureSize(IHTMLElement* picture, int& width, int& height);
+
 // What copying a page picture through the clipboard gave.
 struct PictureCopy {
-    bool copied = false;  // a bitmap arrived on the clipboard
-    int width = 0, height = 0;
-    std::wstring fileUrl;  // "file:///" address of the saved copy (SaveCopy only)
+    std::wstring fileUrl;  // "file:///" address of the saved copy; empty when none was made
     bool resized = false;  // the saved copy is already resized
 };
 
 // Selects the picture with a control range, runs "Copy" and reads the bitmap
 // that arrived on the clipboard (only when the clipboard changed across the
-// Copy). With save, the bitmap is saved into the temporary folder, resized
-// into sizeText's box when that names one, and adopted as a file the product
-// made (removed when its upload ends).
-PictureCopy CopyPagePicture(IHTMLDocument2* document, IHTMLElement* picture, bool save,
-                            const std::wstring& sizeText);
+// Copy). The bitmap is saved into the temporary folder, resized into
+// sizeText's box when that names one, and adopted as a file the product made
+// (removed when its upload ends). The caller keeps and restores the
+// clipboard's own content around it (ClipboardKeeper).
+PictureCopy CopyPagePicture(IHTMLDocument2* document, IHTMLElement* picture, const std::wstring& sizeText);

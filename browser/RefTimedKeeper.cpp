@@ -164,11 +164,6 @@ try {
             }
         }
         break;
-    case WM_KEEPER_ADDREF: {
-        ScopedLock lock(KeeperLock());
-        ChangeCount(window, +1);
-        return 0;
-    }
     case WM_KEEPER_RELEASE: {
         ScopedLock lock(KeeperLock());
         if (ReadCount(window) <= 0) Unsubclass(window);

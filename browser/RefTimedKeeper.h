@@ -6,9 +6,9 @@
 
 #include <windows.h>
 
-// Private window messages of the keeper's window procedure.
+// Private window messages of the keeper's window procedure. Holds are taken
+// only through AddRef: a message that any program may post adds none.
 enum KeeperMessage : UINT {
-    WM_KEEPER_ADDREF = 1801,
     WM_KEEPER_RELEASE = 1912,
 };
 

@@ -16,6 +16,7 @@ const UINT UM_RUN_QUEUED = WM_APP + 0x52;
 
 CReflectionWnd::~CReflectionWnd()
 {
+    *alive_ = false;
     Destroy();
 }
 
@@ -65,7 +66,8 @@ bool CReflectionWnd::RunLater(std::function<void()> task)
 
 void CReflectionWnd::RunQueued()
 {
-    while (!queued_.empty()) {
+    const std::shared_ptr<bool> alive = alive_;
+    while (*alive && !queued_.empty()) {
         std::function<void()> task = std::move(queued_.front());
         queued_.pop_front();
         task();
@@ -82,7 +84,11 @@ LRESULT CALLBACK CReflectionWnd::WindowProc(HWND window, UINT message, WPARAM wP
         auto* self = static_cast<CReflectionWnd*>(GetPropW(window, kObjectProp));
         if (message == WM_NCDESTROY) {
             RemovePropW(window, kObjectProp);
-            if (self) self->window_ = nullptr;
+            if (self) {
+                // Its message will not come any more.
+                self->window_ = nullptr;
+                self->queued_.clear();
+            }
         } else if (self) {
             if (message == WM_NCCREATE) self->window_ = window;
             return self->HandleMessage(message, wParam, lParam);

@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
 #include "browser/VPToolbar.h"
 #include "common/Locks.h"
@@ -31,6 +32,9 @@ public:
     CVPToolbar& Toolbar() { return toolbar_; }
 
     // Runs task from this window's message loop, after the caller has returned.
+    // The queue belongs to the window: a task never runs after the window is
+    // destroyed (the queue is emptied then), and the tasks left behind a task
+    // during which this object was destroyed do not run either.
     bool RunLater(std::function<void()> task);
 
 private:
@@ -42,4 +46,6 @@ private:
     HWND window_ = nullptr;
     CVPToolbar toolbar_;
     std::deque<std::function<void()>> queued_;
+    // False from the destructor on; a task that runs may end this object.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

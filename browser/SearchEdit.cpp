@@ -25,6 +25,11 @@ HRESULT CSearchEdit::TranslateAccelerator(MSG* msg)
         if (msg->message == WM_KEYDOWN && toolbar_) PostMessageW(toolbar_, WM_TOOLBAR_SEARCH, 0, 0);
         return S_OK;
     }
+    // Not translated, so no Ctrl+V character pastes into the box as well.
+    if (msg->message == WM_KEYDOWN && msg->wParam == 'V' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) < 0) {
+        if (toolbar_) PostMessageW(toolbar_, WM_COMMAND, MAKEWPARAM(ID_UPLOAD_CLIPBOARD, 0), 0);
+        return S_OK;
+    }
     if (msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) {
         if (band_) band_->OnBandFocus(false);
         return S_FALSE;

@@ -19,6 +19,8 @@ class CSearchEdit {
 public:
     // Private message of the toolbar window: search for the box's text.
     static const UINT WM_TOOLBAR_SEARCH = 2023;
+    // The toolbar's Upload from Clipboard command, which Ctrl+Shift+V gives.
+    static const UINT ID_UPLOAD_CLIPBOARD = 309;
 
     void SetBand(BandFocusSink* band) { band_ = band; }
     bool Create(HWND toolbar, const RECT& rect, HFONT font);
@@ -28,8 +30,8 @@ public:
     void OnSetFocus();
     // Keyboard messages the browser hands to the band: Enter posts one search
     // (on key-down only: the character and key-up of the same Enter are
-    // swallowed), Tab gives the focus back (S_FALSE), the rest is translated
-    // and dispatched.
+    // swallowed), Ctrl+Shift+V uploads from the clipboard, Tab gives the
+    // focus back (S_FALSE), the rest is translated and dispatched.
     HRESULT TranslateAccelerator(MSG* msg);
 
 private:

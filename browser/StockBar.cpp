@@ -192,10 +192,10 @@ try {
     log_.Format("SetSite %s for bar %s", LogAddress(site).c_str(), LogAddress(this).c_str());
     if (!site) return S_OK;
     if (FAILED(BuildSite(site))) {
-        // A half-built site keeps its windows until the next SetSite, but no
-        // drop target may point at a band that is not sited.
-        if (dropTargetRegistered_ && Toolbar().Window()) RevokeDragDrop(Toolbar().Window());
-        dropTargetRegistered_ = false;
+        // Every step of a half-built site is undone: the toolbar's reference to
+        // the band, the supervisor, the browser, the drop target and the windows.
+        UnsetSite();
+        reflection_.Destroy();
         return E_FAIL;
     }
     if (g_resumeQueue && HostedInBrowser() && g_resumeQueue.exchange(false)) {
@@ -361,12 +361,15 @@ try {
         if (SUCCEEDED(browser->get_HWND(&frame)))
             handler->put_CallerHWND(static_cast<OLE_HANDLE>(static_cast<UINT_PTR>(frame)));
     }
-    // The dialogs of the drop must not run inside the source's drag loop.
-    ComPtr<CStockBar> self(this);
+    // The dialogs of the drop must not run inside the source's drag loop. The
+    // queued task does not hold the band (the band owns the queue, which is
+    // emptied when the band goes); while it runs it keeps the band, which the
+    // browser may release during the drop's dialogs.
     ComPtr<IDataObject> dropped(data);
-    const bool queued = reflection_.RunLater([self, handler, dropped] {
+    const bool queued = reflection_.RunLater([this, handler, dropped] {
+        const ComPtr<CStockBar> keep(this);
         const HRESULT hr = handler->OnDrop(dropped.Get());
-        if (FAILED(hr)) self->log_.Format("Drop failed: 0x%lx", static_cast<unsigned long>(hr));
+        if (FAILED(hr)) log_.Format("Drop failed: 0x%lx", static_cast<unsigned long>(hr));
     });
     if (!queued) return E_FAIL;
     if (effect) *effect = DROPEFFECT_COPY;

@@ -3,6 +3,8 @@
 // caches, and the commands that navigate the browser or start uploads.
 #include "browser/VPToolbar.h"
 
+#include "browser/ClipboardUpload.h"
+
 #include <commctrl.h>
 #include <mshtml.h>
 
@@ -14,6 +16,7 @@
 #include "common/ServiceUrl.h"
 #include "common/TextConvert.h"
 #include "common/Variant.h"
+#include "common/VariantArray.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SizeLists.h"
@@ -22,7 +25,7 @@
 #include "engine/JSUploadParams.h"
 #include "engine/LinkFormat.h"
 #include "engine/ScreenCapture.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -76,7 +79,7 @@ const ButtonRow kButtons[] = {
     {ID_BUTTON_DROP_AVAILABLE, 1, BTNS_AUTOSIZE, 0, nullptr},
     {ID_BUTTON_DROP_UNAVAILABLE, 2, BTNS_AUTOSIZE, 0, nullptr},
     {ID_BUTTON_OUTBOX, I_IMAGENONE, BTNS_SHOWTEXT | BTNS_AUTOSIZE | BTNS_WHOLEDROPDOWN, IDS_OUTBOX_COUNT, L"waiting"},
-    {ID_BUTTON_UPLOAD, 3, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_UPLOAD, L"Upload"},
+    {ID_BUTTON_UPLOAD, 3, BTNS_SHOWTEXT | BTNS_AUTOSIZE | BTNS_DROPDOWN, IDS_BUTTON_UPLOAD, L"Upload"},
     {ID_BUTTON_SLIDESHOW, 4, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_SLIDESHOW, L"Slideshow"},
     {ID_BUTTON_SCREENSHOT, 5, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_SCREENSHOT, L"Screenshot"},
     {ID_BUTTON_MY_IMAGES, 6, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_MY_IMAGES, L"My Images"},
@@ -251,7 +254,10 @@ try {
     RefreshOutbox();
     SetTimer(window_, TIMER_OUTBOX_REFRESH, 5000, nullptr);
     // A window made anew for a later site shows the state already loaded.
-    if (!settingsPending_) RefreshButtons();
+    if (!settingsPending_) {
+        RefreshPasteButton();
+        RefreshButtons();
+    }
     log_.Format("Initialization %s done", LogAddress(this).c_str());
     return true;
 } catch (...) {
@@ -322,8 +328,10 @@ void CVPToolbar::CreateSearchPanel()
                                     0, 22, kHeight, window_, reinterpret_cast<HMENU>(ID_BUTTON_SEARCH), ThisModule(),
                                     nullptr);
     if (searchButton_) {
-        HANDLE icon = LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_SEARCH), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
-        if (icon) SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+        // A button does not destroy its image: the window's end does (WM_NCDESTROY).
+        searchIcon_ = static_cast<HICON>(
+            LoadImageW(ThisModule(), MAKEINTRESOURCEW(IDI_SEARCH), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+        if (searchIcon_) SendMessageW(searchButton_, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(searchIcon_));
     }
 }
 
@@ -364,6 +372,9 @@ LRESULT CALLBACK CVPToolbar::WindowProc(HWND window, UINT message, WPARAM wParam
                 if (toolbar->pollTimer_) KillTimer(window, toolbar->pollTimer_);
                 toolbar->pollTimer_ = 0;
                 toolbar->window_ = nullptr;
+                toolbar->searchButton_ = nullptr;
+                if (toolbar->searchIcon_) DestroyIcon(toolbar->searchIcon_);
+                toolbar->searchIcon_ = nullptr;
             }
         } else if (toolbar) {
             LRESULT result = 0;
@@ -446,8 +457,7 @@ void CVPToolbar::LoadSettings()
     resize_ = store_.Resize();
     public_ = store_.Public();
     removeSizeBar_ = store_.RemoveSizeBar();
-    ReloadHistory();
-    SendMessageW(window_, TB_ENABLEBUTTON, ID_BUTTON_PASTE, MAKELONG(!history_.Items().empty(), 0));
+    RefreshPasteButton();
     RefreshButtons();
     UpdateWindow(window_);
     InvalidateRect(window_, nullptr, TRUE);
@@ -463,6 +473,12 @@ void CVPToolbar::ReloadHistory()
         const CUploadResult& newest = history_.Items().back();
         pasteToolTip_ = newest.name ? *newest.name : std::wstring();
     }
+}
+
+void CVPToolbar::RefreshPasteButton()
+{
+    ReloadHistory();
+    SendMessageW(window_, TB_ENABLEBUTTON, ID_BUTTON_PASTE, MAKELONG(!history_.Items().empty(), 0));
 }
 
 void CVPToolbar::ShowButton(UINT command, bool show)
@@ -631,6 +647,7 @@ bool CVPToolbar::OnCommand(UINT command)
         return true;
     }
     case ID_BUTTON_UPLOAD: (void)Upload(nullptr); return true;
+    case ID_UPLOAD_CLIPBOARD: (void)UploadFromClipboard(); return true;
     case ID_BUTTON_SLIDESHOW: (void)SlideShow(nullptr); return true;
     case ID_BUTTON_SCREENSHOT: (void)ScreenShot(nullptr); return true;
     case ID_BUTTON_MY_IMAGES: Navigate(ServiceUrl(IDS_MY_IMAGES_URL)); return true;
@@ -719,10 +736,22 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
 {
     if (header->code == TTN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(header);
-        static std::wstring text;
+        // Each toolbar (one per frame thread) keeps its own text.
+        std::wstring& text = toolTipText_;
         const UINT command = static_cast<UINT>(header->idFrom);
+        // Over a button's drop-down arrow (its rightmost 12 pixels): what the arrow offers.
+        auto overArrow = [this](UINT button) {
+            RECT rect{};
+            POINT cursor{};
+            GetCursorPos(&cursor);
+            ScreenToClient(window_, &cursor);
+            SendMessageW(window_, TB_GETRECT, button, reinterpret_cast<LPARAM>(&rect));
+            return cursor.x >= rect.right - 12;
+        };
         switch (command) {
-        case ID_BUTTON_UPLOAD: text = Text(IDS_BUTTON_UPLOAD, L"Upload"); break;
+        case ID_BUTTON_UPLOAD:
+            text = overArrow(command) ? Text(IDS_UPLOAD_MENU_TIP, nullptr) : Text(IDS_BUTTON_UPLOAD, L"Upload");
+            break;
         case ID_BUTTON_MY_IMAGES: text = Text(IDS_BUTTON_MY_IMAGES, L"My Images"); break;
         case ID_BUTTON_SLIDESHOW: text = Text(IDS_BUTTON_SLIDESHOW, L"Slideshow"); break;
         case ID_BUTTON_SCREENSHOT: text = Text(IDS_BUTTON_SCREENSHOT, L"Screenshot"); break;
@@ -730,15 +759,9 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
         case ID_BUTTON_LOGOUT: text = Text(IDS_BUTTON_LOGOUT, L"Logout"); break;
         case ID_BUTTON_DROP_AVAILABLE: text = Text(IDS_DROP_AVAILABLE_TIP, nullptr); break;
         case ID_BUTTON_DROP_UNAVAILABLE: text = Text(IDS_DROP_UNAVAILABLE_TIP, nullptr); break;
-        case ID_BUTTON_PRODUCT: {
-            RECT rect{};
-            POINT cursor{};
-            GetCursorPos(&cursor);
-            ScreenToClient(window_, &cursor);
-            SendMessageW(window_, TB_GETRECT, ID_BUTTON_PRODUCT, reinterpret_cast<LPARAM>(&rect));
-            text = cursor.x >= rect.right - 12 ? Text(IDS_PRODUCT_MENU_TIP, nullptr) : Text(IDS_PRODUCT_NAME, nullptr);
+        case ID_BUTTON_PRODUCT:
+            text = overArrow(command) ? Text(IDS_PRODUCT_MENU_TIP, nullptr) : Text(IDS_PRODUCT_NAME, nullptr);
             break;
-        }
         case ID_BUTTON_PASTE: text = pasteToolTip_; break;
         default: return 0;
         }
@@ -751,6 +774,7 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
         if (toolbar->iItem == ID_BUTTON_PRODUCT) ShowProductMenu();
         if (toolbar->iItem == ID_BUTTON_PASTE) ShowPasteMenu();
         if (toolbar->iItem == ID_BUTTON_OUTBOX) ShowOutboxMenu();
+        if (toolbar->iItem == ID_BUTTON_UPLOAD) ShowUploadMenu();
         return TBDDRET_DEFAULT;
     }
     return 0;
@@ -877,6 +901,21 @@ void CVPToolbar::ShowPasteMenu()
         first = false;
     }
     const UINT command = TrackMenu(menu, ID_BUTTON_PASTE);
+    DestroyMenu(menu);
+    if (command) OnCommand(command);
+}
+
+void CVPToolbar::ShowUploadMenu()
+{
+    ComPtr<IStockBar> bar = bar_;
+    ComPtr<IWebBrowser2> browser = browser_;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    AppendMenuW(menu, MF_STRING, ID_BUTTON_UPLOAD, Text(IDS_MENU_UPLOAD_FILES_ITEM, L"Upload Files...").c_str());
+    AppendMenuW(menu, MF_STRING, ID_UPLOAD_CLIPBOARD,
+                Text(IDS_MENU_UPLOAD_CLIPBOARD, L"Upload from Clipboard\tCtrl+Shift+V").c_str());
+    SetMenuDefaultItem(menu, ID_BUTTON_UPLOAD, FALSE);
+    const UINT command = TrackMenu(menu, ID_BUTTON_UPLOAD);
     DestroyMenu(menu);
     if (command) OnCommand(command);
 }
@@ -1082,7 +1121,7 @@ HRESULT CVPToolbar::Upload(IDispatch* destination)
         hr = CFileUploader::Dialogs().tags(window_, dialog.Files(), dialog.tags, dialog.isPublic, perFile);
         if (hr != S_OK) return FAILED(hr) ? hr : S_FALSE;
         PutArray(tags, perFile.tags, &PutText);
-        PutArray(publicFlags, perFile.publicFlags, [](Variant& element, bool flag) { PutBool(element, flag); });
+        PutFlagArray(publicFlags.Out(), perFile.publicFlags);
     } else {
         if (!dialog.tags.empty()) PutText(tags, dialog.tags);
         PutBool(publicFlags, dialog.isPublic);
@@ -1145,4 +1184,18 @@ HRESULT CVPToolbar::ScreenShot(IDispatch* destination)
     Variant item(capture.c_str()), none;
     hr = inner->UploadFiles(*item.Get(), *none.Get(), *none.Get(), *none.Get(), *none.Get());
     return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CVPToolbar::UploadFromClipboard()
+{
+    ComPtr<IStockBar> bar = bar_;
+    ComPtr<IWebBrowser2> browser = browser_;
+    if (!browser) return E_FAIL;
+    ClipboardUploadOptions options;
+    options.size = Resize() ? ResizeLabel(ResizeTo()) : std::wstring();
+    options.isPublic = Public();
+    options.removeSizeBar = RemoveSizeBar();
+    return ::UploadFromClipboard(window_, options, [this](LONG action, ComPtr<IInnerFileUploader>& inner) {
+        return PrepareUploader(nullptr, action, inner);
+    });
 }

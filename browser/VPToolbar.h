@@ -33,6 +33,7 @@ enum ToolbarCommand : UINT {
     ID_BUTTON_SCREENSHOT = 306,
     ID_BUTTON_LOGIN = 307,
     ID_BUTTON_LOGOUT = 308,
+    ID_UPLOAD_CLIPBOARD = CSearchEdit::ID_UPLOAD_CLIPBOARD,
     ID_BUTTON_MY_VIDEOS = 311,
     ID_BUTTON_OUTBOX = 312,
     ID_BUTTON_SEPARATOR = 333,
@@ -107,6 +108,8 @@ public:
     HRESULT Upload(IDispatch* destination);
     HRESULT SlideShow(IDispatch* destination);
     HRESULT ScreenShot(IDispatch* destination);
+    // Uploads what the clipboard holds with the user's options.
+    HRESULT UploadFromClipboard();
 
     // Screen rectangle of a button; false when it is not on the toolbar.
     bool ButtonScreenRect(UINT command, RECT& rect) const;
@@ -134,6 +137,7 @@ private:
     LRESULT OnNotify(NMHDR* header);
     void ShowProductMenu();
     void ShowPasteMenu();
+    void ShowUploadMenu();
     UINT TrackMenu(HMENU menu, UINT button);
     void Paste(UINT command);
     void InsertIntoPage(std::wstring text);
@@ -146,6 +150,8 @@ private:
     void RefreshOutbox();
     void ShowOutboxMenu();
     void ShowOutboxNotice(int sent);
+    // Reloads the history; Paste is enabled exactly when it holds a link.
+    void RefreshPasteButton();
     // A new uploader with destination, toolbar, caller window and action set.
     HRESULT PrepareUploader(IDispatch* destination, LONG action,
                             Microsoft::WRL::ComPtr<IInnerFileUploader>& inner);
@@ -169,6 +175,10 @@ private:
     HWND searchLabel_ = nullptr;
     CSearchEdit search_;
     HWND searchButton_ = nullptr;
+    // The search button's icon, loaded for this window and destroyed with it.
+    HICON searchIcon_ = nullptr;
+    // The text a tooltip is shown with; the tooltip reads it after the notification returns.
+    std::wstring toolTipText_;
     bool settingsPending_ = true;
     UINT_PTR pollTimer_ = 0;
     OutboxMenu outboxMenu_;

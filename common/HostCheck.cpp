@@ -9,7 +9,7 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "common/UrlParts.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 bool IsBrowserProgramPath(const wchar_t* path)
 {

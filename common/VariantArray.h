@@ -1,5 +1,5 @@
-// Lists of strings as automation arrays: the file lists that callers hand to
-// the uploader's entry points.
+// Lists as automation arrays: the file lists and the per-file public flags
+// that callers hand to the uploader's entry points.
 #pragma once
 
 #include <windows.h>
@@ -24,5 +24,23 @@ inline void PutStringArray(VARIANT* out, const std::vector<std::wstring>& texts)
         const HRESULT hr = SafeArrayPutElement(array, &i, copy);
         SysFreeString(copy);
         if (FAILED(hr)) throw std::bad_alloc();
+    }
+}
+
+// An array of variants holding VT_BOOL flags (VT_ARRAY | VT_VARIANT), in out,
+// which must be empty (its owner frees the array even when filling it throws).
+// Throws std::bad_alloc.
+inline void PutFlagArray(VARIANT* out, const std::vector<bool>& flags)
+{
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(flags.size()));
+    if (!array) throw std::bad_alloc();
+    V_VT(out) = VT_ARRAY | VT_VARIANT;
+    V_ARRAY(out) = array;
+    for (LONG i = 0; i < static_cast<LONG>(flags.size()); ++i) {
+        VARIANT flag;
+        VariantInit(&flag);
+        V_VT(&flag) = VT_BOOL;
+        V_BOOL(&flag) = flags[static_cast<size_t>(i)] ? VARIANT_TRUE : VARIANT_FALSE;
+        if (FAILED(SafeArrayPutElement(array, &i, &flag))) throw std::bad_alloc();
     }
 }

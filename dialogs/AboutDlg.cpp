@@ -2,7 +2,7 @@
 #include "dialogs/AboutDlg.h"
 
 #include "common/VersionStrings.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 CAboutDlg::CAboutDlg() : CBrushedDialog(IDD_ABOUT, "CAboutDlg") {}
 

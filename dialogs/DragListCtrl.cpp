@@ -9,7 +9,7 @@
 
 #include "common/LogWriter.h"
 #include "common/ModuleInstance.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "module/resource.h"
+#include "resources/resource.h"
 
 // One step of a reordering: the row at from is taken out and put in at to.
 struct ListMove {

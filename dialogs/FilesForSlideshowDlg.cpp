@@ -12,7 +12,7 @@
 #include "common/TextConvert.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SizeLists.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "dialogs/SizeLists.h"
 #include "dialogs/TagCompletion.h"
 #include "dialogs/TagsAutoComplete.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 #if defined(_WIN64)
 static_assert(sizeof(OPENFILENAMEW) == 152, "unexpected OPENFILENAMEW layout");

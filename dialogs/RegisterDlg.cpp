@@ -4,7 +4,7 @@
 #include "common/ServiceUrl.h"
 #include "dialogs/BorderlessLook.h"
 #include "dialogs/BrowserWindow.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 CRegisterDlg::CRegisterDlg(POINT at) : CModalDialog(IDD_REGISTER, "CRegisterDlg"), at_(at) {}
 

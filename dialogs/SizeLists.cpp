@@ -4,7 +4,7 @@
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "dialogs/UploadParameters.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 std::vector<std::wstring> LoadTextTable(UINT firstId, const std::vector<std::wstring>& fallbacks,
                                         const std::function<std::wstring(UINT)>& load)

@@ -9,7 +9,7 @@
 #include "common/TextConvert.h"
 #include "dialogs/DialogControls.h"
 #include "dialogs/SlideThumbnails.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -100,6 +100,8 @@ void CSlideOrderDlg::OnInitDialog()
     if (title.empty()) title = L"File Name";
     SetUpListColumn(list, title, kFileColumnWidth, LVS_EX_FULLROWSELECT);
     thumbnails_ = CreateSlideThumbnails(images, &loaded_);
+    // The dialog owns the thumbnails and destroys them after the list is gone.
+    SetWindowLongPtrW(list, GWL_STYLE, GetWindowLongPtrW(list, GWL_STYLE) | LVS_SHAREIMAGELISTS);
     if (thumbnails_) SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(thumbnails_));
     for (size_t i = 0; i < images.size(); ++i) {
         std::wstring text = RowText(images[i]);

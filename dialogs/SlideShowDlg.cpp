@@ -2,7 +2,7 @@
 #include "dialogs/SlideShowDlg.h"
 
 #include "dialogs/SizeLists.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 CSlideShowDlg::CSlideShowDlg(std::vector<std::wstring> paths) : CSlideOrderDlg(std::move(paths))
 {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dialogs/SizeLists.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

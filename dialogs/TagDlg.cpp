@@ -4,7 +4,7 @@
 #include "dialogs/BorderlessLook.h"
 #include "dialogs/DialogControls.h"
 #include "dialogs/TagsAutoComplete.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 CTagDlg::CTagDlg(POINT at, std::wstring tags, TagCompletion* completion)
     : ScriptedDialog("CTagDlg"), at_(at), tags_(std::move(tags)), completion_(completion)

@@ -6,7 +6,7 @@
 #include "common/LogWriter.h"
 #include "common/ModuleInstance.h"
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "dialogs/TagThumbnails.h"
 #include "dialogs/TagsAutoComplete.h"
 #include "engine/FileUploaderDialogs.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 std::wstring CombinedTags(const std::wstring& rowText, const std::wstring& commonText)
 {
@@ -101,10 +101,15 @@ INT_PTR CTagsDlg::OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         return FALSE;
-    case WM_DESTROY:
+    case WM_DESTROY: {
         if (tips_) DestroyWindow(tips_);
         tips_ = nullptr;
+        // The list shares its image lists (the thumbnails may be lent), so the
+        // check-box states it made for itself are freed here.
+        const HIMAGELIST states = ListView_SetImageList(GetDlgItem(window_, IDC_TAGS_LIST), nullptr, LVSIL_STATE);
+        if (states) ImageList_Destroy(states);
         return FALSE;
+    }
     }
     return FALSE;
 }

@@ -4,7 +4,7 @@
 #include <commctrl.h>
 
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

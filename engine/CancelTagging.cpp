@@ -3,7 +3,7 @@
 
 #include "common/LogWriter.h"
 #include "common/ModuleInstance.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 int CCancelTagging::DoModal(HWND owner)
 {

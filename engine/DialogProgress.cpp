@@ -14,7 +14,7 @@
 #include "common/TextConvert.h"
 #include "engine/ImageUploader.h"
 #include "engine/ProgressText.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -31,9 +31,28 @@ int BarValue(UINT units)
     return units > static_cast<UINT>(INT_MAX) ? INT_MAX : static_cast<int>(units);
 }
 
+// The line is redrawn at most this often while bytes go out.
+constexpr ULONGLONG kTransferRedrawMs = 250;
+
+TransferTexts LoadTransferTexts()
+{
+    TransferTexts texts;
+    texts.amount = LoadModuleString(IDS_TRANSFER_AMOUNT);
+    texts.rate = LoadModuleString(IDS_TRANSFER_RATE);
+    texts.secondsLeft = LoadModuleString(IDS_TRANSFER_SECONDS_LEFT);
+    texts.minutesLeft = LoadModuleString(IDS_TRANSFER_MINUTES_LEFT);
+    texts.hoursLeft = LoadModuleString(IDS_TRANSFER_HOURS_LEFT);
+    texts.waiting = LoadModuleString(IDS_TRANSFER_WAITING);
+    texts.separator = LoadModuleString(IDS_TRANSFER_SEPARATOR);
+    return texts;
+}
+
 }  // namespace
 
-CProgress::CProgress(ImageUploader* uploader) : uploader_(uploader) {}
+CProgress::CProgress(ImageUploader* uploader)
+    : transferTexts_(LoadTransferTexts()), clock_([] { return GetTickCount64(); }), uploader_(uploader)
+{
+}
 
 CProgress::~CProgress()
 {
@@ -58,6 +77,7 @@ void CProgress::SetItemName(const wchar_t* name)
 {
     itemName_ = ItemNameFromPath(name ? name : L"");
     RefreshLabel(IDS_PROGRESS_UPLOADING);
+    ClearTransfer();
 }
 
 void CProgress::SetItemCount(int index, int count)
@@ -70,6 +90,7 @@ void CProgress::SetItemCount(int index, int count)
     }
     SetBarPosition(scale_.ItemBase());
     RefreshLabel(IDS_PROGRESS_UPLOADING);
+    ClearTransfer();
 }
 
 void CProgress::SetProgress(int position, int range)
@@ -96,6 +117,7 @@ void CProgress::FinishStage()
     if (wasConverting) RefreshLabel(IDS_PROGRESS_UPLOADING);
     SetBarPosition(units);
     SetSize(0);
+    ClearTransfer();
 }
 
 int CProgress::ShowError(const wchar_t* text, const wchar_t* caption, UINT flags, const wchar_t* detail)
@@ -114,6 +136,33 @@ void CProgress::BeginConversion()
 {
     scale_.BeginConversion();
     RefreshLabel(IDS_PROGRESS_CONVERTING);
+    ClearTransfer();
+}
+
+void CProgress::SetTransferred(ULONGLONG sent, ULONGLONG total)
+{
+    const ULONGLONG now = clock_();
+    const bool wasWaiting = meter_.Waiting();
+    meter_.Update(sent, total, now);
+    // The first figures and the start of the wait show at once, the rest
+    // when the line was left alone for a moment.
+    const bool due =
+        transferText_.empty() || meter_.Waiting() != wasWaiting || now - transferShownAt_ >= kTransferRedrawMs;
+    if (due) ShowTransfer(meter_.Text(transferTexts_));
+}
+
+void CProgress::ClearTransfer()
+{
+    meter_.Reset();
+    ShowTransfer(std::wstring());
+}
+
+void CProgress::ShowTransfer(const std::wstring& text)
+{
+    transferShownAt_ = clock_();
+    if (text == transferText_) return;
+    transferText_ = text;
+    if (transferControl_) SetWindowTextW(transferControl_, transferText_.c_str());
 }
 
 void CProgress::RefreshLabel(UINT labelId)
@@ -140,8 +189,10 @@ void CProgress::OnInitDialog(HWND dialog)
     dialog_ = dialog;
     labelControl_ = GetDlgItem(dialog, IDC_PROGRESS_LABEL);
     sizeControl_ = GetDlgItem(dialog, IDC_PROGRESS_SIZE);
+    transferControl_ = GetDlgItem(dialog, IDC_PROGRESS_TRANSFER);
     bar_ = GetDlgItem(dialog, IDC_PROGRESS_BAR);
     if (labelControl_) SetWindowTextW(labelControl_, label_.c_str());
+    if (transferControl_) SetWindowTextW(transferControl_, transferText_.c_str());
     if (sizeControl_) SetWindowTextW(sizeControl_, L"");
     if (bar_) {
         SendMessageW(bar_, PBM_SETRANGE32, 0, BarValue(barRange_));
@@ -181,7 +232,7 @@ try {
     case WM_NCDESTROY:
         SetWindowLongPtrW(window, DWLP_USER, 0);
         self->dialog_ = nullptr;
-        self->labelControl_ = self->sizeControl_ = self->bar_ = nullptr;
+        self->labelControl_ = self->sizeControl_ = self->transferControl_ = self->bar_ = nullptr;
         return FALSE;
     default:
         return FALSE;

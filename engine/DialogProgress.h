@@ -1,14 +1,17 @@
 // The native progress display: a small modeless dialog on the upload thread
-// with a label, a bar over all items, the size of the current item and a
-// Cancel button that becomes available once bytes are on their way.
+// with a label, a line with the bytes sent, the rate and the time left, a bar
+// over all items, the size of the current item and a Cancel button that
+// becomes available once bytes are on their way.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "engine/ProgressScale.h"
 #include "engine/Progress.h"
+#include "engine/TransferMeter.h"
 
 class ImageUploader;
 
@@ -30,9 +33,18 @@ public:
     HWND GetWindow() override { return dialog_; }
     bool IsCanceled() override;
     void BeginConversion() override;
+    void SetTransferred(ULONGLONG sent, ULONGLONG total) override;
 
     // The label text as it is (or would be) shown.
     const std::wstring& LabelText() const { return label_; }
+
+    // Milliseconds of a steady clock; the display reads GetTickCount64 unless
+    // given another (the window pictures show a transfer without waiting).
+    using Clock = std::function<ULONGLONG()>;
+    void SetClock(Clock clock)
+    {
+        if (clock) clock_ = std::move(clock);
+    }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -42,6 +54,9 @@ private:
     void RefreshLabel(UINT labelId);
     void SetBarPosition(UINT units);
     void EnableCancel(bool enable);
+    // Empties the transfer line: a new item, or a stage without a request.
+    void ClearTransfer();
+    void ShowTransfer(const std::wstring& text);
 
     HWND dialog_ = nullptr;
     std::wstring label_;
@@ -53,8 +68,16 @@ private:
     // upload itself).
     UINT barUnits_ = 0;
     bool cancelEnabled_ = false;
+    TransferMeter meter_;
+    TransferTexts transferTexts_;
+    Clock clock_;
+    // The transfer line as shown and when it was last changed: it is redrawn
+    // a few times a second at most.
+    std::wstring transferText_;
+    ULONGLONG transferShownAt_ = 0;
     HWND labelControl_ = nullptr;
     HWND sizeControl_ = nullptr;
+    HWND transferControl_ = nullptr;
     HWND bar_ = nullptr;
     ImageUploader* uploader_;
 };

@@ -17,7 +17,7 @@
 #include "engine/Progress.h"
 #include "engine/TemporaryBasePath.h"
 #include "engine/TemporaryFiles.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

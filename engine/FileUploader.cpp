@@ -21,7 +21,7 @@
 #include "engine/ScreenCapture.h"
 #include "engine/SlideShowStrategy.h"
 #include "engine/TransloadStrategy.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -266,7 +266,7 @@ try {
         if (FAILED(hr)) return hr;
         if (hr != S_OK) return S_FALSE;
         PutArray(tags.Out(), perFile.tags, &PutText);
-        PutArray(publicFlags.Out(), perFile.publicFlags, [](VARIANT* element, bool flag) { PutBool(element, flag); });
+        PutFlagArray(publicFlags.Out(), perFile.publicFlags);
     } else {
         PutText(tags.Out(), choice.tags);
         PutBool(publicFlags.Out(), request.options.isPublic);

@@ -9,7 +9,7 @@
 #include "common/TextConvert.h"
 #include "common/WebBrowser.h"
 #include "engine/FileUploadStrategy.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -530,6 +530,7 @@ void CIEImageUploader::SendData()
     if (progress_) {
         const BodyProgress report = ComputeBodyProgress(bodySize_, bytesSent_);
         progress_->SetProgress(report.position, report.range);
+        progress_->SetTransferred(bytesSent_ < bodySize_ ? bytesSent_ : bodySize_, bodySize_);
     }
     state_ = UploaderState::SendingData;
     if (bytesSent_ >= bodySize_) {

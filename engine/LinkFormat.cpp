@@ -5,7 +5,7 @@
 
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

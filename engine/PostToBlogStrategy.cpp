@@ -4,7 +4,7 @@
 #include "common/LogWriter.h"
 #include "common/ServiceUrl.h"
 #include "engine/ImageTarget.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

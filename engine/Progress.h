@@ -23,6 +23,10 @@ public:
     virtual bool IsCanceled() = 0;
     virtual void BeginConversion() = 0;
     virtual ~IProgress() = default;
+    // sent of total bytes of the current request are out; sent == total: the
+    // service's answer is awaited. Declared after the destructor so that the
+    // operations above keep their places.
+    virtual void SetTransferred(ULONGLONG sent, ULONGLONG total) = 0;
 };
 
 // The native progress dialog bound to uploader.

@@ -35,6 +35,9 @@ public:
     HWND GetWindow() override { return nullptr; }
     bool IsCanceled() override { return canceled_; }
     void BeginConversion() override { scale_.BeginConversion(); }
+    // The page's functions take positions and a size text only; they have
+    // no place for the rate or the time left.
+    void SetTransferred(ULONGLONG, ULONGLONG) override {}
 
 private:
     enum Function {

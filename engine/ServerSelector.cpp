@@ -8,7 +8,7 @@
 #include "common/ServiceUrl.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 CServerSelector::CServerSelector(UINT urlId)
     : CServerSelector(LoadModuleString(IDS_MAIN_HOST), LoadModuleString(IDS_DOMAIN), LoadModuleString(urlId),

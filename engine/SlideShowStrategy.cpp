@@ -10,7 +10,7 @@
 #include "engine/ImageTarget.h"
 #include "engine/LinkFormat.h"
 #include "engine/MultipartFormData.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -111,6 +111,15 @@ HRESULT CSlideShowStrategy::SetOptSize(const VARIANT& value)
 
 HRESULT CSlideShowStrategy::SetPublic(const VARIANT& value)
 {
+    std::vector<std::optional<bool>> flags;
+    bool single = false;
+    if (VariantFlags(value, flags, single) && !single) {
+        // One flag per picture: each keeps its own, and the show is public
+        // only when every picture in it is.
+        CTransloadStrategy::SetPublic(value);
+        public_ = std::all_of(items_.begin(), items_.end(), [](const CUploadItem& item) { return item.isPublic; });
+        return 0;
+    }
     public_ = V_VT(&value) != VT_BOOL || V_BOOL(&value) == VARIANT_TRUE;
     for (auto& item : items_) item.isPublic = public_;
     return 0;

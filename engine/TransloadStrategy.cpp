@@ -4,7 +4,7 @@
 #include "common/LogWriter.h"
 #include "common/TextConvert.h"
 #include "engine/MultipartFormData.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

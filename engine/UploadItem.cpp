@@ -6,7 +6,7 @@
 #include <cwchar>
 
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

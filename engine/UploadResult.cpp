@@ -9,7 +9,7 @@
 #include "common/MarkupText.h"
 #include "common/ModuleInstance.h"
 #include "engine/UploadResponseParser.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

@@ -47,7 +47,73 @@ std::optional<std::wstring> VariantText(const VARIANT& element)
     return converted ? std::wstring(converted, SysStringLen(converted)) : std::wstring();
 }
 
+// Element index of an array of type (VT_VARIANT, VT_BSTR, VT_BOOL or VT_I4)
+// as a variant; false when it cannot be read.
+bool ArrayEntry(SAFEARRAY* array, VARTYPE type, LONG index, Variant& entry)
+{
+    VARIANT* out = entry.Out();
+    switch (type) {
+    case VT_VARIANT: return SUCCEEDED(SafeArrayGetElement(array, &index, out));
+    case VT_BSTR: {
+        BSTR text = nullptr;
+        if (FAILED(SafeArrayGetElement(array, &index, &text))) return false;
+        V_VT(out) = VT_BSTR;
+        V_BSTR(out) = text;
+        return true;
+    }
+    case VT_BOOL: {
+        VARIANT_BOOL flag = VARIANT_FALSE;
+        if (FAILED(SafeArrayGetElement(array, &index, &flag))) return false;
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = flag;
+        return true;
+    }
+    case VT_I4: {
+        LONG number = 0;
+        if (FAILED(SafeArrayGetElement(array, &index, &number))) return false;
+        V_VT(out) = VT_I4;
+        V_I4(out) = number;
+        return true;
+    }
+    default: return false;
+    }
+}
+
+// The public flag one entry gives: a Boolean as it is, a text or number as
+// it converts ("0" and 0 private, "1" and -1 public); an entry that does not
+// convert counts as public. Empty entries give none.
+std::optional<bool> EntryFlag(const VARIANT& entry)
+{
+    if (V_VT(&entry) == VT_EMPTY || V_VT(&entry) == VT_NULL) return std::nullopt;
+    if (V_VT(&entry) == VT_BOOL) return V_BOOL(&entry) == VARIANT_TRUE;
+    Variant flag;
+    if (FAILED(VariantChangeType(flag.Get(), const_cast<VARIANT*>(&entry), 0, VT_BOOL))) return true;
+    return V_BOOL(flag.Get()) != VARIANT_FALSE;
+}
+
 }  // namespace
+
+bool VariantFlags(const VARIANT& value, std::vector<std::optional<bool>>& flags, bool& single)
+{
+    flags.clear();
+    single = false;
+    if (V_VT(&value) == VT_BOOL) {
+        single = true;
+        flags.push_back(V_BOOL(&value) == VARIANT_TRUE);
+        return true;
+    }
+    if (!(V_VT(&value) & VT_ARRAY) || (V_VT(&value) & VT_BYREF)) return false;
+    const VARTYPE type = V_VT(&value) & VT_TYPEMASK;
+    SAFEARRAY* array = V_ARRAY(&value);
+    LONG lower = 0, count = 0;
+    if (!ArrayBounds(array, lower, count)) return false;
+    flags.reserve(static_cast<size_t>(count));
+    for (LONG i = 0; i < count; ++i) {
+        Variant entry;
+        flags.push_back(ArrayEntry(array, type, lower + i, entry) ? EntryFlag(*entry.Get()) : std::nullopt);
+    }
+    return true;
+}
 
 bool VariantTexts(const VARIANT& value, std::vector<std::optional<std::wstring>>& texts, bool& single)
 {
@@ -280,22 +346,12 @@ HRESULT CUploadStrategy::SetOptSize(const VARIANT& value)
 
 HRESULT CUploadStrategy::SetPublic(const VARIANT& value)
 {
-    if (V_VT(&value) == VT_BOOL) {
-        for (auto& item : items_) item.isPublic = V_BOOL(&value) == VARIANT_TRUE;
-        return 0;
-    }
-    if (V_VT(&value) != (VT_ARRAY | VT_VARIANT)) return 0;
-    LONG lower = 0, count = 0;
-    if (!ArrayBounds(V_ARRAY(&value), lower, count)) return 0;
-    for (LONG i = 0; i < count && i < static_cast<LONG>(items_.size()); ++i) {
-        LONG index = lower + i;
-        Variant element;
-        if (FAILED(SafeArrayGetElement(V_ARRAY(&value), &index, element.Out()))) continue;
-        // An empty entry keeps the item's default; any other entry that is
-        // not a Boolean makes its item public.
-        if (element.Type() == VT_EMPTY || element.Type() == VT_NULL) continue;
-        items_[static_cast<size_t>(i)].isPublic =
-            element.Type() != VT_BOOL || V_BOOL(element.Get()) == VARIANT_TRUE;
+    std::vector<std::optional<bool>> flags;
+    bool single = false;
+    if (!VariantFlags(value, flags, single)) return 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const auto& flag = single ? flags[0] : (i < flags.size() ? flags[i] : std::nullopt);
+        if (flag) items_[i].isPublic = *flag;
     }
     return 0;
 }

@@ -94,3 +94,8 @@ protected:
 // gives one element per entry. Null strings, VT_EMPTY entries and entries that
 // do not convert to text are absent. False when value is none of these forms.
 bool VariantTexts(const VARIANT& value, std::vector<std::optional<std::wstring>>& texts, bool& single);
+
+// The public flags of a VT_BOOL (single: one for all) or of a one-dimensional
+// array of variants, strings, Booleans or numbers (one per item; empty entries
+// give none). False for any other value.
+bool VariantFlags(const VARIANT& value, std::vector<std::optional<bool>>& flags, bool& single);

@@ -4,13 +4,16 @@
 #include <wrl/client.h>
 
 #include <cwctype>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "VellumpostContextMenuProxyX64_h.h"
 #include "common/ComModule.h"
+#include "common/Handle.h"
 #include "common/HResult.h"
 #include "common/LogWriter.h"
+#include "common/ProcessSnapshot.h"
 #include "menuproxy/ContextMenuProxy.h"
 #include "menuproxy/ShutDownServer.h"
 
@@ -96,24 +99,40 @@ bool SameOption(const std::wstring& token, const wchar_t* option)
     return _wcsicmp(token.c_str() + 1, option) == 0;
 }
 
-}  // namespace
-
-ProxyCommand ParseProxyCommandLine(const wchar_t* commandLine)
+// The tokens of the command line that begin with "-" or "/", in order.
+std::vector<std::wstring> OptionTokens(const wchar_t* commandLine)
 {
     const std::wstring line = commandLine ? commandLine : L"";
+    std::vector<std::wstring> options;
     size_t at = 0;
     while (at < line.size()) {
         while (at < line.size() && std::iswspace(line[at])) ++at;
         size_t end = at;
         while (end < line.size() && !std::iswspace(line[end])) ++end;
-        const std::wstring token = line.substr(at, end - at);
+        std::wstring token = line.substr(at, end - at);
         at = end;
-        if (token.size() < 2 || (token[0] != L'-' && token[0] != L'/')) continue;
+        if (token.size() >= 2 && (token[0] == L'-' || token[0] == L'/')) options.push_back(std::move(token));
+    }
+    return options;
+}
+
+}  // namespace
+
+ProxyCommand ParseProxyCommandLine(const wchar_t* commandLine)
+{
+    for (const std::wstring& token : OptionTokens(commandLine)) {
         if (SameOption(token, L"RegServer")) return ProxyCommand::RegServer;
         if (SameOption(token, L"UnregServer")) return ProxyCommand::UnregServer;
         if (SameOption(token, L"ShutDown")) return ProxyCommand::ShutDown;
     }
     return ProxyCommand::Serve;
+}
+
+bool ProxyCommandLineForces(const wchar_t* commandLine)
+{
+    for (const std::wstring& token : OptionTokens(commandLine))
+        if (SameOption(token, L"Force")) return true;
+    return false;
 }
 
 bool IdleMonitor::Check(ULONGLONG now, bool busy) noexcept
@@ -154,18 +173,163 @@ HRESULT RegisterProxyServer(bool registering)
     return FAILED(classes) ? classes : application;
 }
 
-void StopRunningServer()
+std::wstring ProxyStopEventName(DWORD processId, bool forced)
 {
-    ComPtr<IShutDown> server;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShutDownServer, nullptr, CLSCTX_ALL, IID_IShutDown,
-                                   reinterpret_cast<void**>(server.GetAddressOf()))) &&
-        server)
-        (void)server->ShutDown();
+    const wchar_t* kind = forced ? L"ForcedStop." : L"Stop.";
+    return std::wstring(L"Local\\VellumpostContextMenuProxyX64.") + kind + std::to_wstring(processId);
 }
+
+bool StopRunningServers(bool forced, DWORD waitMs)
+{
+    const LogWriter log;
+    // Only a process that made its stop event is a server: asking through COM
+    // instead would start one when none runs.
+    std::vector<std::unique_ptr<Process>> servers;
+    for (ProcessSnapshot snapshot; snapshot.Valid(); snapshot.Next()) {
+        const PROCESSENTRY32W& entry = snapshot.Entry();
+        if (entry.th32ProcessID == GetCurrentProcessId() || _wcsicmp(entry.szExeFile, kProxyImage) != 0) continue;
+        const std::wstring name = ProxyStopEventName(entry.th32ProcessID, forced);
+        const Handle stop(OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str()));
+        if (!stop.IsValid()) continue;
+        auto server = std::make_unique<Process>();
+        // Opened before the request, so that the identifier cannot pass to another process meanwhile.
+        if (!server->Open(entry.th32ProcessID, SYNCHRONIZE, FALSE)) continue;
+        if (!SetEvent(stop)) continue;
+        log.Format(forced ? "Forced stop asked of server %lu" : "ShutDown asked of server %lu",
+                   static_cast<unsigned long>(entry.th32ProcessID));
+        servers.push_back(std::move(server));
+    }
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    bool allEnded = true;
+    for (const std::unique_ptr<Process>& server : servers) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        if (server->Wait(left) != WAIT_OBJECT_0) allEnded = false;
+    }
+    if (!allEnded) log.Format("A server still runs after %lu ms", static_cast<unsigned long>(waitMs));
+    return allEnded;
+}
+
+HRESULT LetCrashesEndTheProcess()
+{
+    // A crash inside a call must end this process (the crash filter revokes the
+    // class objects first): caught by COM, it would leave a broken server that
+    // every later right-click reaches.
+    ComPtr<IGlobalOptions> options;
+    RETURN_IF_FAILED(CoCreateInstance(CLSID_GlobalOptions, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&options)));
+    return options->Set(COMGLB_EXCEPTION_HANDLING, COMGLB_EXCEPTION_DONOT_HANDLE);
+}
+
+namespace {
+
+// The serving message loop: COM calls, the idle timer and the two stop
+// requests of a second copy of the program. A plain stop (its event, or the
+// ShutDown call's quit message) lets no new client in and ends once the
+// toolbar library's work is done; a forced stop ends at once.
+class ServerLoop {
+public:
+    ServerLoop(ClassObjects& objects, const LogWriter& log)
+        : objects_(objects),
+          log_(log),
+          stop_(FALSE, FALSE, ProxyStopEventName(GetCurrentProcessId(), false).c_str()),
+          forcedStop_(FALSE, FALSE, ProxyStopEventName(GetCurrentProcessId(), true).c_str())
+    {
+        if (!stop_.IsValid() || !forcedStop_.IsValid())
+            log_.Format("Cannot create the stop events: %lu", static_cast<unsigned long>(GetLastError()));
+    }
+
+    void Run()
+    {
+        // A thread timer: its messages come to this loop without a window.
+        const UINT_PTR timer = SetTimer(nullptr, 0, kProxyIdleCheckMs, nullptr);
+        HANDLE waits[2];
+        DWORD count = 0;
+        if (forcedStop_.IsValid()) waits[count++] = forcedStop_;
+        if (stop_.IsValid()) waits[count++] = stop_;
+        for (bool end = false; !end;) {
+            const DWORD woke = MsgWaitForMultipleObjectsEx(count, waits, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (woke == WAIT_FAILED) {
+                log_.Format("Cannot wait for messages: %lu", static_cast<unsigned long>(GetLastError()));
+                break;
+            }
+            if (woke < WAIT_OBJECT_0 + count && waits[woke - WAIT_OBJECT_0] == forcedStop_.Get()) {
+                log_.Write(ToolbarLibraryBusy() ? "Forced stop: ending with the toolbar library's work in progress"
+                                                : "Forced stop: ending");
+                break;
+            }
+            if (woke < WAIT_OBJECT_0 + count) {
+                end = Stop("ShutDown requested");
+                continue;
+            }
+            MSG message;
+            while (!end && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT)
+                    end = Stop("ShutDown called");
+                else if (message.message == WM_TIMER && !message.hwnd && message.wParam == timer)
+                    end = TimerCheck();
+                else {
+                    TranslateMessage(&message);
+                    DispatchMessageW(&message);
+                }
+            }
+        }
+        if (timer) KillTimer(nullptr, timer);
+    }
+
+private:
+    // Starts a plain stop; true when the server may end now.
+    bool Stop(const char* reason)
+    {
+        if (!stopping_) {
+            stopping_ = true;
+            // New clients start a new server instead of reaching one that ends.
+            objects_.Revoke();
+            log_.Write(reason);
+        }
+        if (ToolbarLibraryBusy()) {
+            log_.Write("Waiting for the toolbar library's work to end");
+            return false;
+        }
+        log_.Write("Server stopped");
+        return true;
+    }
+
+    bool TimerCheck()
+    {
+        if (stopping_) {
+            if (ToolbarLibraryBusy()) return false;
+            log_.Write("Server stopped: the toolbar library's work is done");
+            return true;
+        }
+        if (!idle_.Check(GetTickCount64(), ServerBusy(objects_))) return false;
+        // No new client may arrive between the last check and the exit:
+        // activations now go to a new server process.
+        CoSuspendClassObjects();
+        if (!ServerBusy(objects_)) {
+            log_.Write("Server idle: ending");
+            return true;
+        }
+        CoResumeClassObjects();
+        idle_.Restart();
+        return false;
+    }
+
+    ClassObjects& objects_;
+    const LogWriter& log_;
+    Event stop_;
+    Event forcedStop_;
+    IdleMonitor idle_{kProxyIdleExitMs};
+    bool stopping_ = false;
+};
+
+}  // namespace
 
 int RunProxyServer()
 {
     LogWriter log;
+    const HRESULT crashes = LetCrashesEndTheProcess();
+    if (FAILED(crashes))
+        log.Format("Cannot keep COM from handling crashes: 0x%0lX", static_cast<unsigned long>(crashes));
     ClassObjects objects;
     const LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = SetUnhandledExceptionFilter(&ClassObjects::RevokeOnCrash);
     HRESULT hr = objects.Register();
@@ -177,31 +341,7 @@ int RunProxyServer()
         return 1;
     }
     log.Write("Server started");
-
-    // A thread timer: its messages come to this loop without a window.
-    const UINT_PTR timer = SetTimer(nullptr, 0, kProxyIdleCheckMs, nullptr);
-    IdleMonitor idle(kProxyIdleExitMs);
-    MSG message;
-    for (;;) {
-        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0 || got == -1) break;
-        if (message.message == WM_TIMER && !message.hwnd && message.wParam == timer) {
-            if (!idle.Check(GetTickCount64(), ServerBusy(objects))) continue;
-            // No new client may arrive between the last check and the exit:
-            // activations now go to a new server process.
-            CoSuspendClassObjects();
-            if (!ServerBusy(objects)) {
-                log.Write("Server idle: ending");
-                break;
-            }
-            CoResumeClassObjects();
-            idle.Restart();
-            continue;
-        }
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    if (timer) KillTimer(nullptr, timer);
+    ServerLoop(objects, log).Run();
     objects.Revoke();
     SetUnhandledExceptionFilter(previousFilter);
     log.Write("Server ended");
@@ -212,18 +352,21 @@ int ProxyMain(const wchar_t* commandLine)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     ProxyComModule();
+    const bool forced = ProxyCommandLineForces(commandLine);
     int exitCode = 0;
     try {
         switch (ParseProxyCommandLine(commandLine)) {
         case ProxyCommand::RegServer:
             exitCode = SUCCEEDED(RegisterProxyServer(true)) ? 0 : 1;
             break;
-        case ProxyCommand::UnregServer:
-            StopRunningServer();
-            exitCode = SUCCEEDED(RegisterProxyServer(false)) ? 0 : 1;
+        case ProxyCommand::UnregServer: {
+            // The registration goes even when a server outlasts the wait.
+            const bool stopped = StopRunningServers(forced, kProxyStopWaitMs);
+            exitCode = FAILED(RegisterProxyServer(false)) ? 1 : stopped ? 0 : 2;
             break;
+        }
         case ProxyCommand::ShutDown:
-            StopRunningServer();
+            exitCode = StopRunningServers(forced, kProxyStopWaitMs) ? 0 : 2;
             break;
         case ProxyCommand::Serve:
             exitCode = RunProxyServer();

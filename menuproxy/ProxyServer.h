@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 class ComModule;
 
 enum class ProxyCommand { Serve, RegServer, UnregServer, ShutDown };
@@ -13,6 +15,9 @@ enum class ProxyCommand { Serve, RegServer, UnregServer, ShutDown };
 // regard to case) decides; any other command line, such as the "-Embedding"
 // COM starts the program with, means serve.
 ProxyCommand ParseProxyCommandLine(const wchar_t* commandLine);
+// Whether the command line also holds the option "Force" (a stop that does not
+// wait for the work in progress; for the setup's uninstall).
+bool ProxyCommandLineForces(const wchar_t* commandLine);
 
 // Decides when an idle server ends: after idleMs in a row of checks that found
 // it idle. Any busy check starts the count again.
@@ -31,14 +36,24 @@ private:
 
 inline constexpr DWORD kProxyIdleExitMs = 5000;
 inline constexpr DWORD kProxyIdleCheckMs = 1000;
+// How long "ShutDown" and "UnregServer" wait for the running servers to end.
+inline constexpr DWORD kProxyStopWaitMs = 60000;
 
 // The program's module with its two classes and its type library.
 ComModule& ProxyComModule();
 // Writes (or removes) the classes, the type library and the application keys.
 [[nodiscard]] HRESULT RegisterProxyServer(bool registering);
-// Asks a running server to end; a server that cannot be reached is no failure.
-void StopRunningServer();
-// Serves the classes until a ShutDown call or the idle rule ends the message
+// The named event through which a second copy of the program asks the server
+// of that process, in this session, to stop (plainly or forced).
+std::wstring ProxyStopEventName(DWORD processId, bool forced);
+// Asks every server running in this session to stop and waits up to waitMs
+// for those processes to end. Reaches only servers that run: none running is
+// success at once, and no server is ever started. True when none runs any more.
+[[nodiscard]] bool StopRunningServers(bool forced, DWORD waitMs);
+// Tells COM to let a crash inside a call end this process (not available
+// before Windows Vista: the failure is returned).
+[[nodiscard]] HRESULT LetCrashesEndTheProcess();
+// Serves the classes until a stop request or the idle rule ends the message
 // loop; the class objects are revoked on every way out. Returns the exit code.
 int RunProxyServer();
 // The whole program for a command line, on a thread with COM not yet initialised.

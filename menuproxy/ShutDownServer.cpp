@@ -4,8 +4,8 @@
 STDMETHODIMP CShutDownServer::ShutDown()
 {
     LogWriter().Write("ShutDown server");
-    // Calls arrive on the server's thread, whose message loop this ends once
-    // the answer is on its way.
+    // Calls arrive on the server's thread, whose message loop takes the quit
+    // message as a stop request once the answer is on its way.
     PostQuitMessage(0);
     return S_OK;
 }

@@ -1,6 +1,6 @@
-// The object through which a second copy of the program (started with
-// "ShutDown" or "UnregServer") stops a running server: its call ends the
-// server's message loop.
+// The COM client's way to stop a running server: its call starts the same
+// stop as the program's "ShutDown" option. Creating it starts a server when
+// none runs, so the program's own options reach servers by their stop events.
 #pragma once
 
 #include <windows.h>

@@ -18,6 +18,7 @@
 #include "browser/ImageContextMenu.h"
 #include "browser/NavigatorSupervisor.h"
 #include "browser/StockBar.h"
+#include "common/LogWriter.h"
 #include "dialogs/FilesForUploadDlg.h"
 #include "dialogs/SlideshowDialogs.h"
 #include "dialogs/TagsDlg.h"
@@ -25,7 +26,7 @@
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploader.h"
 #include "engine/IEImageUploader.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "module/setup/BrowserEntries.h"
 
 namespace {
@@ -56,6 +57,15 @@ HRESULT CreateFileUploader(REFIID iid, void** object)
 {
     if (!InstallLibraryDialogs()) return E_FAIL;
     return CFileUploader::CreateInstance(iid, object);
+}
+
+// The band's class row: an elevated setup writes the per-user entries only for
+// the administrator, so every other user gets them when a browser of theirs
+// first creates a band.
+HRESULT CreateStockBar(REFIID iid, void** object)
+{
+    if (FAILED(WriteMissingUserEntries())) LogWriter("REGISTRATOR").Write("Cannot write the user's browser entries");
+    return CStockBar::CreateInstance(iid, object);
 }
 
 }  // namespace
@@ -94,7 +104,7 @@ ComModule& ToolbarComModule()
     // their implementation takes its place in the row.
     static ComModule& module = ComModule::Instance().Initialize(
         {
-            {&CLSID_StockBar, {L"Vellumpost.StockBar", nullptr}, L"Vellumpost Toolbar", &CStockBar::CreateInstance, L"Apartment",
+            {&CLSID_StockBar, {L"Vellumpost.StockBar", nullptr}, L"Vellumpost Toolbar", &CreateStockBar, L"Apartment",
              &RegisterBandEntries},
             {&CLSID_NavigatorSupervisor, {L"VellumpostToolbar.NavigatorSupervisor", nullptr},
              L"NavigatorSupervisor Class", &CNavigatorSupervisor::CreateInstance},

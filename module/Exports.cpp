@@ -14,11 +14,11 @@
 #include "common/WebBrowser.h"
 #include "engine/OutboxSender.h"
 #include "module/ClassTable.h"
-#include "module/resource.h"
+#include "resources/resource.h"
+#include "module/setup/BrowserWindows.h"
 #include "module/setup/FileTypeRegistration.h"
 #include "module/setup/HelperPrograms.h"
 #include "module/setup/InstallerSteps.h"
-#include "module/setup/SessionProcesses.h"
 #include "module/setup/UserAgentEntry.h"
 
 namespace {
@@ -26,6 +26,8 @@ namespace {
 const wchar_t kBrowserImage[] = L"IEXPLORE.EXE";
 // A new browser window that has not shown itself by then is left to itself.
 const DWORD kBrowserShowBoundMs = 30000;
+// How long browser windows asked to close get before the user is asked again.
+const DWORD kBrowserCloseWaitMs = 15000;
 
 // COM for the calling thread of an installer export, for as long as it runs.
 class ComApartment {
@@ -140,29 +142,53 @@ extern "C" int StartIEWithToolbar()
     });
 }
 
-// Shows the band in a browser window and goes to the home page.
+// Marks the band visible for the browser windows to come by showing it in a
+// hidden browser window, which is quit at once: left running, it would keep
+// the library loaded until the user logs off.
 extern "C" int MakeToolbarVisible()
 {
     return InstallerExport("MAIN", "MakeToolbarVisible", [] {
         WithNewBrowser([](WebBrowser& browser) {
             (void)browser.ShowBand(CLSID_StockBar, true);
-            browser->GoHome();
+            browser->Quit();
         });
     });
 }
 
-// Closes the user's browser windows before uninstallation, after telling the
-// user so; does nothing when no browser runs in this session.
+// Closes the user's browser windows before uninstallation, so that they let go
+// of the library: the user is asked first and the windows are closed as the
+// user would close them; what does not close is ended only after a second
+// question. Answers 1 when the user said no (the uninstallation stops), else 0.
 extern "C" int ShutdownIE()
 {
-    return InstallerExport("MAIN", "ShutdownIE", [] {
-        const std::wstring text = StringOr(
-            IDS_SHUTDOWN_BROWSER_TEXT, L"All Internet Explorer windows will be closed to proceed uninstallation.");
+    bool canceled = false;
+    InstallerExport("MAIN", "ShutdownIE", [&canceled] {
         const std::wstring caption = StringOr(IDS_SHUTDOWN_BROWSER_CAPTION, L"Vellumpost Toolbar Uninstall");
-        if (!SessionProcessRuns(kBrowserImage)) return;
-        MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_ICONWARNING);
-        EndSessionProcesses(kBrowserImage, 0);
+        const std::wstring lead = StringOr(
+            IDS_SHUTDOWN_BROWSER_TEXT, L"All Internet Explorer windows will be closed to proceed uninstallation.");
+        const auto ask = [&caption](const std::wstring& text, size_t windows) {
+            wchar_t line[512] = {};
+            swprintf(line, ARRAYSIZE(line), text.c_str(), static_cast<unsigned>(windows));
+            return MessageBoxW(nullptr, line, caption.c_str(), MB_OKCANCEL | MB_ICONWARNING | MB_SETFOREGROUND) ==
+                   IDOK;
+        };
+        BrowserCloseQuestions questions;
+        questions.closeWindows = [&](size_t windows) {
+            return ask(lead + L"\n\n" +
+                           StringOr(IDS_CLOSE_BROWSERS_TEXT,
+                                    L"Open windows: %u. Save what you typed in them, then click OK to close them, "
+                                    L"or Cancel to stop the uninstallation."),
+                       windows);
+        };
+        questions.endPrograms = [&](size_t windows) {
+            return ask(StringOr(IDS_END_BROWSERS_TEXT,
+                                L"Windows that did not close: %u. Click OK to end them (what is unsaved in them is "
+                                L"lost), or Cancel to stop the uninstallation."),
+                       windows);
+        };
+        canceled = CloseBrowserWindows(kBrowserImage, questions, kBrowserCloseWaitMs) == BrowserCloseResult::Canceled;
     });
+    return canceled ? 1 : 0;
 }
 
 // Empties the upload folder (uninstallation).

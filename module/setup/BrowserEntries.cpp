@@ -46,17 +46,30 @@ HRESULT CreateKey(RegKey& key, HKEY parent, const wchar_t* subkey)
     return S_OK;
 }
 
-HRESULT WriteMenuEntries()
+std::wstring MenuEntryKey(const MenuEntry& entry)
+{
+    return std::wstring(kMenuExt) + L"\\" + entry.name;
+}
+
+HRESULT WriteMenuEntry(const MenuEntry& entry, const std::wstring& module)
+{
+    RegKey key;
+    RETURN_IF_FAILED(CreateKey(key, HKEY_CURRENT_USER, MenuEntryKey(entry).c_str()));
+    RETURN_IF_FAILED(SetText(key, nullptr, L"res://" + module + L"/" + std::to_wstring(entry.resource)));
+    RETURN_IF_WIN32_ERROR(RegSetValueExW(key, L"Contexts", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&entry.contexts),
+                                         sizeof(entry.contexts)));
+    return S_OK;
+}
+
+// All entries, or (onlyMissing) those the current user does not have yet.
+HRESULT WriteMenuEntries(bool onlyMissing)
 {
     const std::wstring module = ThisModulePath();
     RETURN_HR_IF(HResultFromLastError(), module.empty());
     for (const MenuEntry& entry : kMenuEntries) {
-        RegKey key;
-        RETURN_IF_FAILED(CreateKey(key, HKEY_CURRENT_USER, (std::wstring(kMenuExt) + L"\\" + entry.name).c_str()));
-        RETURN_IF_FAILED(SetText(key, nullptr, L"res://" + module + L"/" + std::to_wstring(entry.resource)));
-        RETURN_IF_WIN32_ERROR(
-            RegSetValueExW(key, L"Contexts", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&entry.contexts),
-                           sizeof(entry.contexts)));
+        RegKey existing;
+        if (onlyMissing && existing.Open(HKEY_CURRENT_USER, MenuEntryKey(entry).c_str(), KEY_READ)) continue;
+        RETURN_IF_FAILED(WriteMenuEntry(entry, module));
     }
     return S_OK;
 }
@@ -74,11 +87,16 @@ HRESULT RemoveMenuEntries()
     return result;
 }
 
-HRESULT WriteBandEntries()
+HRESULT WriteProductKey()
 {
     RegKey product;
     RETURN_IF_FAILED(CreateKey(product, HKEY_CURRENT_USER, kProductKey));
-    RETURN_IF_FAILED(SetText(product, nullptr, kBandName));
+    return SetText(product, nullptr, kBandName);
+}
+
+HRESULT WriteBandEntries()
+{
+    RETURN_IF_FAILED(WriteProductKey());
     RegKey toolbars;
     RETURN_IF_FAILED(CreateKey(toolbars, HKEY_LOCAL_MACHINE, kToolbarList));
     return SetText(toolbars, GuidText(CLSID_StockBar).c_str(), kBandName);
@@ -101,5 +119,22 @@ HRESULT RegisterBandEntries(bool registering)
 
 HRESULT RegisterBrowserMenuEntries(bool registering)
 {
-    return registering ? WriteMenuEntries() : RemoveMenuEntries();
+    return registering ? WriteMenuEntries(false) : RemoveMenuEntries();
+}
+
+HRESULT WriteMissingUserEntries()
+{
+    // A copy that is not (or no longer) the registered one writes nothing: the
+    // entries would point at a library that the browser does not use.
+    wchar_t server[MAX_PATH * 2] = {};
+    DWORD size = sizeof(server) - sizeof(wchar_t);
+    const std::wstring classKey = L"CLSID\\" + GuidText(CLSID_StockBar) + L"\\InprocServer32";
+    const std::wstring module = ThisModulePath();
+    if (RegGetValueW(HKEY_CLASSES_ROOT, classKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, server, &size) !=
+            ERROR_SUCCESS ||
+        module.empty() || _wcsicmp(server, module.c_str()) != 0)
+        return S_FALSE;
+    RegKey product;
+    if (!product.Open(HKEY_CURRENT_USER, kProductKey, KEY_READ)) RETURN_IF_FAILED(WriteProductKey());
+    return WriteMenuEntries(true);
 }

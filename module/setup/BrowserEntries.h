@@ -15,3 +15,10 @@ HRESULT RegisterBandEntries(bool registering);
 // "MenuExt" key, pointing at a script page in this module's resources.
 // Removal deletes exactly those entry keys.
 HRESULT RegisterBrowserMenuEntries(bool registering);
+
+// What registration writes under HKEY_CURRENT_USER, for a user other than the
+// one who registered: the product key and the right-click entries that this
+// user does not have yet. What is there (entries, settings, history) stays as
+// it is. Nothing is written (S_FALSE) unless the band's registered class is
+// this module.
+HRESULT WriteMissingUserEntries();

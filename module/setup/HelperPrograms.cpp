@@ -11,7 +11,9 @@ namespace {
 
 const wchar_t kProxyProgram[] = L"VellumpostContextMenuProxyX64.exe";
 const wchar_t kExtensionLibrary[] = L"VellumpostContextMenuExtensionX64.dll";
-const DWORD kHelperWaitMs = 10000;
+// Longer than the proxy server's own wait for a running server to end, so an
+// unregistration that waits for an upload is not cut short.
+const DWORD kHelperWaitMs = 75000;
 const DWORD kProxyGraceMs = 5000;
 
 std::optional<bool> windows64ForTests;
@@ -32,6 +34,35 @@ bool ProcessIsWow64()
     return query && query(GetCurrentProcess(), &wow64) && wow64;
 }
 
+// File-system redirection turned off for this thread while the object lives.
+// The functions are looked up by name: 32-bit Windows XP has none of them.
+class RedirectionOff {
+public:
+    RedirectionOff()
+    {
+        const HMODULE kernel = GetModuleHandleW(L"kernel32");
+        if (!kernel) return;
+        const auto disable = reinterpret_cast<DisableFn>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+        revert_ = reinterpret_cast<RevertFn>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+        off_ = disable && revert_ && disable(&previous_);
+    }
+    RedirectionOff(const RedirectionOff&) = delete;
+    RedirectionOff& operator=(const RedirectionOff&) = delete;
+    ~RedirectionOff()
+    {
+        if (off_) revert_(previous_);
+    }
+
+private:
+    using DisableFn = BOOL(WINAPI*)(PVOID*);
+    using RevertFn = BOOL(WINAPI*)(PVOID);
+    RevertFn revert_ = nullptr;
+    PVOID previous_ = nullptr;
+    bool off_ = false;
+};
+
 }  // namespace
 
 bool IsWindows64()
@@ -44,29 +75,40 @@ void SetWindows64ForTests(std::optional<bool> answer)
     windows64ForTests = answer;
 }
 
-std::vector<HelperCommand> HelperCommands(const std::wstring& folder, const std::wstring& systemFolder,
+std::vector<HelperCommand> HelperCommands(const std::wstring& folder, const NativeSystemFolder& system,
                                           bool registering)
 {
     const std::wstring proxy = folder + kProxyProgram;
-    const std::wstring rundll = systemFolder + L"\\rundll32.exe";
+    const std::wstring rundll = system.path + L"\\rundll32.exe";
     HelperCommand proxyCommand{proxy, Quoted(proxy) + (registering ? L" /regserver" : L" /unregserver")};
-    HelperCommand extensionCommand{rundll, Quoted(rundll) + L" " + Quoted(folder + kExtensionLibrary) +
-                                               (registering ? L",DllRegisterServer" : L",DllUnregisterServer")};
+    HelperCommand extensionCommand{rundll,
+                                   Quoted(rundll) + L" " + Quoted(folder + kExtensionLibrary) +
+                                       (registering ? L",DllRegisterServer" : L",DllUnregisterServer"),
+                                   system.redirectionOff};
     if (registering) return {proxyCommand, extensionCommand};
     return {extensionCommand, proxyCommand};
 }
 
-std::wstring NativeSystemFolder()
+NativeSystemFolder ChooseNativeSystemFolder(bool wow64, const std::wstring& windowsFolder,
+                                            const std::wstring& systemFolder, bool sysnativeSeen)
 {
-    wchar_t folder[MAX_PATH] = {};
-    if (ProcessIsWow64()) {
-        // "Sysnative" is the name under which WOW64 shows the native folder.
-        const UINT chars = GetSystemWindowsDirectoryW(folder, MAX_PATH);
-        if (chars == 0 || chars >= MAX_PATH) return std::wstring();
-        return std::wstring(folder) + L"\\Sysnative";
-    }
-    const UINT chars = GetSystemDirectoryW(folder, MAX_PATH);
-    return chars == 0 || chars >= MAX_PATH ? std::wstring() : std::wstring(folder);
+    if (!wow64) return {systemFolder, false};
+    // "Sysnative" is the name under which WOW64 shows the native folder.
+    if (sysnativeSeen && !windowsFolder.empty()) return {windowsFolder + L"\\Sysnative", false};
+    return {systemFolder, !systemFolder.empty()};
+}
+
+NativeSystemFolder NativeSystemFolderOfThisProcess()
+{
+    wchar_t windows[MAX_PATH] = {}, system[MAX_PATH] = {};
+    UINT chars = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    if (chars == 0 || chars >= MAX_PATH) windows[0] = L'\0';
+    chars = GetSystemDirectoryW(system, MAX_PATH);
+    if (chars == 0 || chars >= MAX_PATH) system[0] = L'\0';
+    const std::wstring sysnative = std::wstring(windows) + L"\\Sysnative";
+    const bool wow64 = ProcessIsWow64();
+    const bool sysnativeSeen = wow64 && windows[0] && GetFileAttributesW(sysnative.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ChooseNativeSystemFolder(wow64, windows, system, sysnativeSeen);
 }
 
 std::optional<DWORD> RunHelper(const HelperCommand& command, DWORD waitMs, const LogWriter& log)
@@ -74,7 +116,13 @@ std::optional<DWORD> RunHelper(const HelperCommand& command, DWORD waitMs, const
     const std::string commandText = Narrow(command.commandLine, CP_THREAD_ACP);
     std::wstring commandLine = command.commandLine;  // CreateProcessW may write into it
     ProcessEx process;
-    if (!process.Run(command.application.c_str(), &commandLine[0], nullptr, CREATE_NO_WINDOW)) {
+    bool started = false;
+    {
+        std::optional<RedirectionOff> redirection;
+        if (command.redirectionOff) redirection.emplace();
+        started = process.Run(command.application.c_str(), &commandLine[0], nullptr, CREATE_NO_WINDOW) != 0;
+    }
+    if (!started) {
         log.Write("Cannot execute: ", commandText.c_str());
         return std::nullopt;
     }
@@ -92,8 +140,8 @@ void RegisterHelperPrograms(bool registering, const LogWriter& log)
 {
     if (!IsWindows64()) return;
     const std::wstring folder = ThisModuleFolder();
-    const std::wstring system = NativeSystemFolder();
-    if (folder.empty() || system.empty()) {
+    const NativeSystemFolder system = NativeSystemFolderOfThisProcess();
+    if (folder.empty() || system.path.empty()) {
         log.Write("Cannot find the folders of the 64-bit programs");
         return;
     }

@@ -20,19 +20,23 @@ const wchar_t* FileNameOf(const wchar_t* path)
     return slash ? slash + 1 : path;
 }
 
+bool InThisSession(DWORD processId)
+{
+    DWORD session = 0, processSession = 0;
+    return ProcessIdToSessionId(GetCurrentProcessId(), &session) &&
+           ProcessIdToSessionId(processId, &processSession) && processSession == session;
+}
+
 // Calls visit(processId) for every snapshot entry of this session, other than
 // this process, whose program file name is imageName.
 template <typename Visit>
 void ForEachSessionProcess(const wchar_t* imageName, Visit visit)
 {
     const DWORD self = GetCurrentProcessId();
-    DWORD session = 0;
-    if (!ProcessIdToSessionId(self, &session)) return;
     for (ProcessSnapshot snapshot; snapshot.Valid(); snapshot.Next()) {
         const PROCESSENTRY32W& entry = snapshot.Entry();
-        DWORD processSession = 0;
         if (entry.th32ProcessID == self || _wcsicmp(FileNameOf(entry.szExeFile), imageName) != 0) continue;
-        if (!ProcessIdToSessionId(entry.th32ProcessID, &processSession) || processSession != session) continue;
+        if (!InThisSession(entry.th32ProcessID)) continue;
         if (!visit(entry.th32ProcessID)) return;
     }
 }
@@ -45,7 +49,24 @@ bool RunsImage(const Process& process, const wchar_t* imageName)
     return chars > 0 && chars < ARRAYSIZE(path) && _wcsicmp(FileNameOf(path), imageName) == 0;
 }
 
+const DWORD kEndAccess = PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE;
+
 }  // namespace
+
+bool IsSessionProcessOf(DWORD processId, const wchar_t* imageName)
+{
+    Process process;
+    return processId != GetCurrentProcessId() && InThisSession(processId) &&
+           process.Open(processId, PROCESS_QUERY_INFORMATION, FALSE) && RunsImage(process, imageName);
+}
+
+bool EndSessionProcess(DWORD processId, const wchar_t* imageName)
+{
+    Process process;
+    return processId != GetCurrentProcessId() && InThisSession(processId) &&
+           process.Open(processId, kEndAccess, FALSE) && RunsImage(process, imageName) && process.IsRunning() &&
+           TerminateProcess(process, 0);
+}
 
 bool SessionProcessRuns(const wchar_t* imageName)
 {
@@ -62,7 +83,7 @@ int EndSessionProcesses(const wchar_t* imageName, DWORD graceMs)
     int ended = 0;
     ForEachSessionProcess(imageName, [&](DWORD processId) {
         Process process;
-        if (!process.Open(processId, PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE))
+        if (!process.Open(processId, kEndAccess, FALSE))
             return true;
         if (!RunsImage(process, imageName) || !process.IsRunning()) return true;
         if (graceMs > 0 && process.Wait(graceMs) == WAIT_OBJECT_0) return true;

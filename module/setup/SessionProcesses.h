@@ -15,3 +15,11 @@ bool SessionProcessRuns(const wchar_t* imageName);
 // image still carries that name, so a process identifier reused since the
 // snapshot is left alone. Returns how many processes were terminated.
 int EndSessionProcesses(const wchar_t* imageName, DWORD graceMs);
+
+// Whether processId is a process of this session, other than this one, that
+// runs imageName (checked on the opened process, as above).
+bool IsSessionProcessOf(DWORD processId, const wchar_t* imageName);
+
+// Ends the process processId with exit code 0 when IsSessionProcessOf holds
+// for it; returns whether it was ended.
+bool EndSessionProcess(DWORD processId, const wchar_t* imageName);

@@ -22,6 +22,7 @@
 #include "common/SettingsStore.h"
 #include "common/Variant.h"
 #include "common/FileUrl.h"
+#include "common/LogWriter.h"
 #include "engine/GdiplusSession.h"
 #include "engine/UploadItem.h"
 #include "engine/UploadHistory.h"
@@ -52,6 +53,12 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments, DWORD
 }
 
 std::wstring Proxy() { return HostPath(VP_PROXY_EXE); }
+// What the servers wrote so far: next to the program, or in the log that all
+// processes share where the product keeps its data in the low-integrity folder.
+std::string ProxyLog()
+{
+    return ReadFileBytes(UsesLowIntegrityPaths() ? LogWriter::DefaultPath() : Proxy() + L".log");
+}
 
 // A handle on the running program of that name (invalid when none runs).
 void OpenRunning(const wchar_t* program, Handle& process)
@@ -91,8 +98,21 @@ HRESULT CreateProxy(ComPtr<IContextMenuProxy>& proxy)
 
 class ExplorerBridge : public testing::Test {
 protected:
+    // The servers COM starts read the user's own settings, not this test's
+    // sandbox: their log is on while the suite runs.
+    static void ServerLog(bool on)
+    {
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        RegKey settings;
+        if (settings.Create(HKEY_CURRENT_USER, SettingsKeyPath())) {
+            const DWORD value = on ? 1 : 0;
+            RegSetValueExW(settings, L"log", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+        }
+        RegistrySandbox::Enter();
+    }
     static void SetUpTestSuite()
     {
+        ServerLog(true);
         ASSERT_EQ(0, RunProgram(Proxy(), L"/RegServer"));
         ASSERT_EQ(0u, RunRegsvr32(L"/s", HostPath(VP_EXTENSION_DLL)));
     }
@@ -100,6 +120,7 @@ protected:
     {
         EXPECT_EQ(0, RunProgram(Proxy(), L"/UnregServer"));
         EXPECT_EQ(0u, RunRegsvr32(L"/s /u", HostPath(VP_EXTENSION_DLL)));
+        ServerLog(false);
     }
 
     void SetUp() override { comStarted_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
@@ -151,6 +172,8 @@ TEST(ProxyRules, CommandLineOptionsAndIdleExit)
     EXPECT_EQ(ProxyCommand::UnregServer, ParseProxyCommandLine(L"x  -UNREGSERVER"));
     EXPECT_EQ(ProxyCommand::ShutDown, ParseProxyCommandLine(L"/ShutDown /RegServer"));
     EXPECT_EQ(ProxyCommand::Serve, ParseProxyCommandLine(L"RegServer"));
+    EXPECT_TRUE(ProxyCommandLineForces(L"/ShutDown -force"));
+    EXPECT_FALSE(ProxyCommandLineForces(L"/ShutDown Force /Forced"));
 
     IdleMonitor idle(5000);
     EXPECT_FALSE(idle.Check(1000, false));
@@ -221,6 +244,12 @@ TEST_F(ExplorerBridge, ProxyEndsIdleAndUnregistrationStopsItFirst)
     proxy.Reset();
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(first, 3000));
     EXPECT_TRUE(Ends(first, 30000));
+    // Asking to stop when no server runs starts none, so the next client is
+    // not handed to a server that is winding down.
+    size_t logStart = ProxyLog().size();
+    ASSERT_NE(std::string::npos, ProxyLog().find("Server started\r\n"));
+    EXPECT_EQ(0, RunProgram(Proxy(), L"/ShutDown"));
+    EXPECT_EQ(std::string::npos, ProxyLog().substr(logStart).find("Server started")) << ProxyLog().substr(logStart);
     ASSERT_EQ(S_OK, CreateProxy(proxy));
 
     // Unregistering stops the running server, whose clients then see it gone.
@@ -240,7 +269,24 @@ TEST_F(ExplorerBridge, ProxyEndsIdleAndUnregistrationStopsItFirst)
     EXPECT_EQ(E_FAIL, Extension({picture}, menu));
     ASSERT_EQ(0, RunProgram(Proxy(), L"/RegServer"));
     EXPECT_EQ(L"\"" + Proxy() + L"\"", KeyText(HKEY_CLASSES_ROOT, std::wstring(kProxyClassKey) + L"\\LocalServer32"));
+    // A right-click straight after registering reaches a server.
     EXPECT_EQ(S_OK, Extension({picture}, menu));
+    menu.Reset();
+    Handle third;
+    OpenRunning(L"VellumpostContextMenuProxyX64.exe", third);
+    ASSERT_TRUE(third.IsValid());
+    // ShutDown returns once the server has ended.
+    EXPECT_EQ(0, RunProgram(Proxy(), L"/ShutDown"));
+    EXPECT_TRUE(Ends(third, 0));
+
+    // With no server running, unregistering starts none and ends at once.
+    logStart = ProxyLog().size();
+    const ULONGLONG unregistering = GetTickCount64();
+    EXPECT_EQ(0, RunProgram(Proxy(), L"/UnregServer"));
+    EXPECT_LT(GetTickCount64() - unregistering, 5000u);
+    EXPECT_EQ(std::string::npos, ProxyLog().substr(logStart).find("Server started")) << ProxyLog().substr(logStart);
+    EXPECT_FALSE(ClassesKeyExists(kProxyClassKey));
+    ASSERT_EQ(0, RunProgram(Proxy(), L"/RegServer"));
 }
 
 // The whole road: a right-click upload runs in the proxy's process, reaches
@@ -307,6 +353,55 @@ TEST_F(ExplorerBridge, RightClickUploadReachesServiceHistoryAndBrowser)
     const std::string calls = ReadFileBytes(record);
     EXPECT_NE(std::string::npos, calls.find("Navigate http")) << calls;
     EXPECT_NE(std::string::npos, calls.find("put_Visible true")) << calls;
+
+    // A right-click upload whose answer the service holds back for delayMs;
+    // proxyProcess becomes the server it runs in.
+    const auto slowUpload = [&](int delayMs) {
+        service.ArmFault(L"delay_ms=" + std::to_wstring(delayMs));
+        ASSERT_EQ(S_OK, Extension({picture}, menu));
+        EXPECT_EQ(S_OK, Invoke(*menu.Get(), "Upload File To Vellumpost"));
+        menu.Reset();
+        proxyProcess.Close();
+        OpenRunning(L"VellumpostContextMenuProxyX64.exe", proxyProcess);
+        ASSERT_TRUE(proxyProcess.IsValid());
+    };
+    // Stopping the server while an upload runs in it waits for the upload.
+    slowUpload(2000);
+    EXPECT_EQ(0, RunProgram(Proxy(), L"/ShutDown"));
+    EXPECT_TRUE(Ends(proxyProcess, 0));
+    const std::vector<std::wstring> stopped = HistoryLinks();
+    ASSERT_FALSE(stopped.empty());
+    EXPECT_EQ(after.end(), std::find(after.begin(), after.end(), stopped.back())) << "the upload was cut short";
+
+    // A forced stop does not wait, and says so.
+    slowUpload(30000);
+    const size_t logStart = ProxyLog().size();
+    const ULONGLONG forcing = GetTickCount64();
+    EXPECT_EQ(0, RunProgram(Proxy(), L"/ShutDown /Force"));
+    EXPECT_LT(GetTickCount64() - forcing, 20000u);
+    EXPECT_TRUE(Ends(proxyProcess, 0));
+    EXPECT_NE(std::string::npos,
+              ProxyLog().substr(logStart).find("Forced stop: ending with the toolbar library's work in progress"))
+        << ProxyLog().substr(logStart);
+    EXPECT_EQ(stopped.back(), HistoryLinks().back());
+
+    // Making the toolbar visible for later windows leaves no hidden browser running.
+    {
+        const HMODULE library = LoadLibraryW(ToolbarLibraryPath().c_str());
+        ASSERT_NE(nullptr, library);
+        using ExportFn = int(__cdecl*)();
+        const auto makeVisible =
+            reinterpret_cast<ExportFn>(reinterpret_cast<void*>(GetProcAddress(library, "MakeToolbarVisible")));
+        ASSERT_NE(nullptr, makeVisible);
+        makeVisible();
+        FreeLibrary(library);
+        // The double writes its record every 100 ms.
+        std::string made;
+        for (int i = 0; i < 50 && (made = ReadFileBytes(record)).find("Quit") == std::string::npos; ++i) Sleep(100);
+        const size_t bar = made.rfind("ShowBrowserBar");
+        ASSERT_NE(std::string::npos, bar) << made;
+        EXPECT_NE(std::string::npos, made.find("Quit", bar)) << made.substr(bar);
+    }
 
     // Giving the browser's class back stops the double.
     OpenRunning(L"vpbrowserdouble.exe", browserProcess);

@@ -43,6 +43,7 @@ public:
     BOOL supported = TRUE;
     BOOL slideShow = FALSE;
     int drops = 0;
+    std::function<void()> whileDropping;  // runs inside OnDrop, as the drop's dialogs would
     Microsoft::WRL::ComPtr<IStockBar> bar;
     Microsoft::WRL::ComPtr<IDispatch> browser;
 
@@ -51,6 +52,7 @@ public:
     STDMETHODIMP OnDrop(IUnknown* data) override
     {
         ++drops;
+        if (whileDropping) whileDropping();
         return data ? S_OK : E_POINTER;
     }
     STDMETHODIMP IsSupported(IUnknown*, BOOL* result) override
@@ -82,6 +84,7 @@ public:
 // The helpers the band creates in the current test.
 struct BandHelpers {
     std::vector<Microsoft::WRL::ComPtr<SupervisorDouble>> supervisors;
+    HRESULT supervisorFailure = S_OK;  // a failure to answer supervisor creations with
     Microsoft::WRL::ComPtr<DropHandlerDouble> dropHandler = DropHandlerDouble::Make();
     static BandHelpers*& Current()
     {
@@ -91,6 +94,7 @@ struct BandHelpers {
     static HRESULT Create(REFCLSID clsid, REFIID iid, void** object)
     {
         if (IsEqualCLSID(clsid, CLSID_NavigatorSupervisor)) {
+            if (FAILED(Current()->supervisorFailure)) return Current()->supervisorFailure;
             auto supervisor = SupervisorDouble::Make();
             Current()->supervisors.push_back(supervisor);
             return supervisor->QueryInterface(iid, object);

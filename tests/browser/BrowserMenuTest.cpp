@@ -7,7 +7,7 @@
 #include "common/SettingsStore.h"
 #include "engine/TemporaryFiles.h"
 #include "engine/UploadItem.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/BrowserDoubles.h"
 
 using Microsoft::WRL::ComPtr;
@@ -158,6 +158,7 @@ TEST_F(BrowserMenuTest, UploadAllImagesListsRealPicturesAndUploadsTheKeptOnes)
     EXPECT_EQ(120, imageLists[0].sizes[0].width);
     EXPECT_EQ(0, imageLists[0].sizes[1].width);
     EXPECT_TRUE(RecordingUploader::Made().empty());
+    EXPECT_EQ(0u, page.document->body->CallCount(L"createControlRange")) << "nothing is copied before the user chose";
 
     imagesResult = S_OK;
     imagesChoice.addresses = {photo->src, loading->src};

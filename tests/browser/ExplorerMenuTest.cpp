@@ -6,7 +6,7 @@
 #include "browser/ContextMenuSupport.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 using Microsoft::WRL::ComPtr;
 

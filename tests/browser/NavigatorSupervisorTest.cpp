@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "BandFixture.h"
+#include "browser/DragAndDropHandler.h"
 #include "browser/NavigatorSupervisor.h"
 #include "common/LogWriter.h"
 #include "common/Variant.h"
@@ -32,6 +33,7 @@ struct HelperRecord {
     std::vector<std::string> calls;
     std::vector<IDispatch*> frames;  // of the attach calls; not held
     HRESULT dropCreation = S_OK, buttonsCreation = S_OK, checkerCreation = S_OK;
+    bool productDropHandler = false;  // the product's own drop handler instead of the double
     HWND owner = nullptr;
 
     static HelperRecord*& Current()
@@ -114,6 +116,8 @@ public:
 HRESULT CreateHelperDouble(REFCLSID clsid, REFIID iid, void** object)
 {
     HelperRecord& record = *HelperRecord::Current();
+    if (IsEqualCLSID(clsid, CLSID_DragAndDropHandler) && record.productDropHandler)
+        return CDragAndDropHandler::CreateInstance(iid, object);
     if (IsEqualCLSID(clsid, CLSID_DragAndDropHandler))
         return FAILED(record.dropCreation) ? record.dropCreation : DropDouble::CreateInstance(iid, object);
     if (IsEqualCLSID(clsid, CLSID_ButtonsHandler))
@@ -285,6 +289,14 @@ TEST_F(NavigatorSupervisorTest, TheUpdateCheckRunsWhenItsIntervalHasPassed)
     EXPECT_FALSE(ChecksAfterSeconds(3, -400LL * 86400));
     EXPECT_LE(store_.LastCheckForUpdateTime(), Now());
     EXPECT_TRUE(ChecksAfterSeconds(1, 86400));
+
+    // A document that is not HTML (a PDF, a folder view) takes no drop
+    // handler; the buttons handler and the due check still run.
+    record_.productDropHandler = true;
+    frame_->document = BrowserPtr<BrowserDocument>();
+    EXPECT_TRUE(ChecksAfterSeconds(3, 259200));
+    EXPECT_EQ((std::vector<std::string>{"buttons Attach", "check owner", "check"}), record_.calls);
+    record_.productDropHandler = false;
 
     // The checker or the buttons handler missing is no failure; the drop handler is.
     record_.checkerCreation = record_.buttonsCreation = REGDB_E_CLASSNOTREG;

@@ -11,7 +11,7 @@
 #include "common/HostCheck.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/BrowserDoubles.h"
 #include "support/BrowserStockBar.h"
 #include "support/FileDropData.h"
@@ -42,9 +42,11 @@ struct ShownPage {
         if (dragged) page.window->event->dataTransfer = BrowserDataTransfer::Create(dragged);
         page.document->pointed = at;
         // Clicks reach the element's handler, drag events the body's.
-        return (event == L"onclick" ? at : page.document->body)->Fire(event);
+        return (event == L"onclick" ? at : page.document->body)->Fire(event, &answer);
     }
     ScriptValue ReturnValue() const { return page.window->event->returnValue; }
+    // What the last fired handler answered the browser.
+    ScriptValue answer;
 };
 
 ComPtr<IStockBar> CountingBar(ComPtr<BrowserStockBar>& bar)
@@ -169,14 +171,36 @@ TEST_F(PageHandlersTest, DragsOfFilesOverTextAreasAreAcceptedAndDropsUploadAfter
     EXPECT_EQ(S_OK, shown.Fire(L"ondrop", editable, files.Get()));
     PumpMessages();
     EXPECT_EQ(2, g_uploadersAsked) << "any text edit takes a drop";
+    // Drops the product does not take keep what the page decided.
     EXPECT_EQ(S_OK, shown.Fire(L"ondrop", readOnly, files.Get()));
-    EXPECT_EQ(kTrue, shown.ReturnValue());
+    EXPECT_EQ(VT_EMPTY, shown.ReturnValue().type);
     auto broken = FileDropData::Make<IDataObject>(FileDropData::Kind::BrokenList, std::vector<std::wstring>{L"C:\\a.jpg"});
     EXPECT_EQ(S_OK, shown.Fire(L"ondrop", textArea, broken.Get()));
-    EXPECT_EQ(kTrue, shown.ReturnValue());
+    EXPECT_EQ(VT_EMPTY, shown.ReturnValue().type);
     PumpMessages();
     EXPECT_EQ(2, g_uploadersAsked);
     shown.page.document->Unload();
+
+    // A page that cancels drops itself, by its handler's result or by the
+    // event's returnValue, still cancels them with ours attached.
+    ShownPage own(L"http://example.org/editor");
+    auto pageDrop = BrowserScriptFunction::Create();
+    own.page.document->body->SetHandler(L"ondrop", Query<IDispatch>(pageDrop).Get());
+    auto notes = own.Add(L"textarea", BrowserElement::Type::TextArea);
+    auto canvas = own.Add(L"div");
+    ASSERT_EQ(S_OK, CDragAndDropHandler::Make<IDragAndDropHandler>()->Attach(own.Browser().Get(), bar_.Get(), &attached));
+    pageDrop->answers.push_back(ScriptAnswer::Bool(false));
+    EXPECT_EQ(S_OK, own.Fire(L"ondrop", canvas, text.Get()));
+    EXPECT_EQ(kFalse, own.answer) << "the page's false reaches the browser";
+    EXPECT_EQ(VT_EMPTY, own.ReturnValue().type);
+    own.page.window->event->returnValue = kFalse;  // as the page's handler sets it
+    EXPECT_EQ(S_OK, own.page.document->body->Fire(L"ondrop"));
+    EXPECT_EQ(kFalse, own.ReturnValue());
+    EXPECT_EQ(S_OK, own.Fire(L"ondrop", notes, files.Get()));
+    EXPECT_EQ(kFalse, own.ReturnValue()) << "a drop the product takes is cancelled by it";
+    PumpMessages();
+    EXPECT_EQ(3, g_uploadersAsked);
+    own.page.document->Unload();
 }
 
 TEST_F(PageHandlersTest, DroppedFileListsAreReadWhole)
@@ -259,10 +283,20 @@ TEST_F(PageHandlersTest, ButtonsOfTheServicesPagesStartCommands)
     EXPECT_EQ(L"ScreenShot", bar_->commands[2].name);
     EXPECT_EQ(VT_DISPATCH, bar_->commands[2].destination);
 
+    // A click on a picture inside a hooked link reaches the link's handler
+    // with the picture as its source: the link's command starts.
+    auto inside = BrowserElement::Create(L"img");
+    service.page.window->event = BrowserEvent::Create();
+    service.page.window->event->srcElement = inside;
+    EXPECT_EQ(S_OK, link->Fire(L"onclick"));
+    EXPECT_EQ(kFalse, service.ReturnValue());
+    ASSERT_EQ(4u, bar_->commands.size());
+    EXPECT_EQ(L"Upload", bar_->commands[3].name);
+
     // A page that moved to another address by the time of the click is not served.
     service.page.document->url = L"http://evil.example/";
     EXPECT_EQ(S_OK, service.Fire(L"onclick", link));
-    EXPECT_EQ(3u, bar_->commands.size());
+    EXPECT_EQ(4u, bar_->commands.size());
 
     // A foreign page gets nothing hooked at all.
     BOOL foreignAttached = FALSE;

@@ -129,6 +129,15 @@ TEST_F(KeeperTest, WindowsOfOtherProcessesAndDeadHandlesAreRefused)
         EXPECT_FALSE(RefTimedKeeper::AddRef(desktop));
         EXPECT_EQ(before, GetWindowLongPtrW(desktop, GWLP_WNDPROC));
     }
+    // A hold comes only through the product's calls: a message that any
+    // program can post to the window adds none.
+    ASSERT_TRUE(RefTimedKeeper::AddRef(frame_));
+    SendMessageW(frame_, 1801, 0, 0);
+    EXPECT_EQ(1, RefTimedKeeper::Count(frame_));
+    RefTimedKeeper::Release(frame_);
+    vptest::PumpMessages();
+    EXPECT_EQ(0, RefTimedKeeper::Count(frame_));
+
     HWND gone = frame_;
     DestroyWindow(frame_);
     EXPECT_FALSE(RefTimedKeeper::AddRef(gone));

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "browser/BandFixture.h"
+#include "browser/ReflectionWnd.h"
+#include "common/ComModule.h"
 #include "common/Bstr.h"
 #include "common/SettingsStore.h"
 #include "common/Variant.h"
@@ -54,6 +56,9 @@ TEST_F(BandTest, ResitingTearsTheFirstSiteDownAndTheLastSitedBandIsActive)
     first->GetWindow(&firstToolbar);
     ASSERT_TRUE(IsWindow(firstToolbar));
     EXPECT_TRUE(IsDropTarget(firstToolbar));
+    const auto searchIcon = reinterpret_cast<HICON>(
+        SendMessageW(GetDlgItem(firstToolbar, ID_BUTTON_SEARCH), BM_GETIMAGE, IMAGE_ICON, 0));
+    ASSERT_NE(nullptr, searchIcon);
     EXPECT_EQ(static_cast<IStockBar*>(first.Get()), CStockBar::ActiveBar().Get());
     ASSERT_EQ(1u, helpers_.supervisors.size());
     EXPECT_EQ(1, helpers_.supervisors[0]->starts);
@@ -63,6 +68,8 @@ TEST_F(BandTest, ResitingTearsTheFirstSiteDownAndTheLastSitedBandIsActive)
     ASSERT_EQ(S_OK, first->SetSite(static_cast<IOleWindow*>(site.Get())));
     EXPECT_EQ(1, helpers_.supervisors[0]->stops);
     EXPECT_FALSE(IsWindow(firstToolbar));
+    ICONINFO icon{};
+    EXPECT_FALSE(GetIconInfo(searchIcon, &icon)) << "the search icon goes with its window";
     HWND secondToolbar = nullptr;
     first->GetWindow(&secondToolbar);
     EXPECT_TRUE(IsDropTarget(secondToolbar));
@@ -85,6 +92,17 @@ TEST_F(BandTest, ResitingTearsTheFirstSiteDownAndTheLastSitedBandIsActive)
     EXPECT_FALSE(IsDropTarget(brokenToolbar));
     EXPECT_EQ(nullptr, CStockBar::ActiveBar().Get());
     band->SetSite(nullptr);
+
+    // A site that fails late (a supervisor class that cannot be made) leaves
+    // nothing behind: no window, and no reference to the band but the caller's.
+    helpers_.supervisorFailure = CO_E_SERVER_EXEC_FAILURE;
+    auto late = BandSite::Make(frame_, browser_);
+    EXPECT_EQ(E_FAIL, band->SetSite(static_cast<IOleWindow*>(late.Get())));
+    band->GetWindow(&brokenToolbar);
+    EXPECT_EQ(nullptr, brokenToolbar);
+    EXPECT_EQ(nullptr, CStockBar::ActiveBar().Get());
+    band->AddRef();
+    EXPECT_EQ(1u, band->Release());
 }
 
 TEST_F(BandTest, BandInfoAndOptionReadersAnswerFromTheSettings)
@@ -207,6 +225,35 @@ TEST_F(BandTest, DropsAnswerCopyAndRunTheHandlerAfterDropReturns)
     EXPECT_FALSE(helpers_.dropHandler->slideShow);
     PumpMessages();
     EXPECT_EQ(2, helpers_.dropHandler->drops);
+
+    // A drop whose window is destroyed before it runs is dropped with the
+    // window and keeps no reference to the band.
+    band->AddRef();
+    const ULONG references = band->Release();
+    ASSERT_EQ(S_OK, band->Drop(data.Get(), 0, {elsewhere.x, elsewhere.y}, &effect));
+    HWND reflection = FindWindowExW(frame_, nullptr, CReflectionWnd::ClassName(), nullptr);
+    ASSERT_NE(nullptr, reflection);
+    DestroyWindow(reflection);
+    PumpMessages();
+    EXPECT_EQ(2, helpers_.dropHandler->drops);
+    band->AddRef();
+    EXPECT_EQ(references, band->Release());
+
+    // A band the browser lets go during the drop's dialogs lives until the drop is done.
+    auto lone = CStockBar::Make();
+    auto site = BandSite::Make(frame_, browser_);
+    ASSERT_EQ(S_OK, lone->SetSite(static_cast<IOleWindow*>(site.Get())));
+    ASSERT_EQ(S_OK, lone->Drop(data.Get(), 0, {elsewhere.x, elsewhere.y}, &effect));
+    const ULONG objects = ComModule::Instance().ObjectCount();
+    helpers_.dropHandler->whileDropping = [&] {
+        lone->SetSite(nullptr);
+        lone.Reset();
+        helpers_.dropHandler->bar.Reset();
+    };
+    PumpMessages();
+    EXPECT_EQ(3, helpers_.dropHandler->drops);
+    helpers_.dropHandler->whileDropping = nullptr;
+    EXPECT_EQ(objects - 1, ComModule::Instance().ObjectCount()) << "the band is gone after its drop";
 }
 
 }  // namespace

@@ -147,6 +147,11 @@ TEST_F(BandTest, PasteHistoryKeepsItsLimitAndPastesItsLinks)
     HWND window = ShowToolbar(band.Get());
     CVPToolbar& toolbar = band->Toolbar();
     EXPECT_FALSE(toolbar.IsButtonEnabled(ID_BUTTON_PASTE));
+    // Sited again, the new window follows the history as the first did.
+    auto site = BandSite::Make(frame_, browser_);
+    ASSERT_EQ(S_OK, band->SetSite(static_cast<IOleWindow*>(site.Get())));
+    window = ShowToolbar(band.Get());
+    EXPECT_FALSE(toolbar.IsButtonEnabled(ID_BUTTON_PASTE));
     CToolbarImageTarget target(band.Get());
     for (const wchar_t* name : {L"a.jpg", L"b.jpg", L"c.jpg"}) target.OnItemUploaded(Result(name));
     ASSERT_EQ(2u, toolbar.History().size());

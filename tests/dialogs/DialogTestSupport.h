@@ -18,9 +18,36 @@
 
 #include "dialogs/DialogScript.h"
 #include "dialogs/TagCompletion.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace vptest {
+
+// Watches one image list of a list view: whether it still held images just
+// after the list view ended, and whether it does now.
+class ImageListWatch {
+public:
+    ImageListWatch(HWND list, int which) : images_(ListView_GetImageList(list, which))
+    {
+        SetWindowSubclass(list, &ImageListWatch::Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    HIMAGELIST Images() const { return images_; }
+    bool AliveAfterTheList() const { return aliveAfterList_; }
+    bool AliveNow() const { return images_ && ImageList_GetImageCount(images_) > 0; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data)
+    {
+        const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+        if (message == WM_NCDESTROY) {
+            auto* self = reinterpret_cast<ImageListWatch*>(data);
+            self->aliveAfterList_ = self->AliveNow();
+            RemoveWindowSubclass(window, &ImageListWatch::Proc, 1);
+        }
+        return result;
+    }
+    HIMAGELIST images_;
+    bool aliveAfterList_ = false;
+};
 
 // If the dialog is still up when the time runs out, the watchdog presses
 // Cancel on every window of the thread and remembers that it had to.

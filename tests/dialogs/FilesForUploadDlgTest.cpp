@@ -13,7 +13,7 @@
 #include "common/TextConvert.h"
 #include "dialogs/DialogControls.h"
 #include "dialogs/FilesForUploadDlg.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/TempFolder.h"
 #include "DialogTestSupport.h"
 

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <gdiplus.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 #include "dialogs/SlideshowDialogs.h"
 #include "engine/GdiplusSession.h"
 #include "engine/UploadItem.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
 #include "DialogTestSupport.h"
@@ -96,8 +97,10 @@ TEST_F(SlideDialogTest, DraggingTwoPastTheThirdKeepsThemTogetherSelectedAndInOrd
     UINT firstState = 0, secondState = 0;
     bool capturedWhileDragging = false, releasedAfter = false;
     int images = 0;
+    std::unique_ptr<vptest::ImageListWatch> thumbnailsWatch;
     HRESULT hr = RunSlideOrderDialog(nullptr, files, [&](HWND dialog, HWND) {
         HWND list = GetDlgItem(dialog, IDC_IMAGE_LIST);
+        thumbnailsWatch = std::make_unique<vptest::ImageListWatch>(list, LVSIL_SMALL);
         HIMAGELIST thumbnails = ListView_GetImageList(list, LVSIL_SMALL);
         images = thumbnails ? ImageList_GetImageCount(thumbnails) : 0;
         start = RowTexts(list);
@@ -121,6 +124,9 @@ TEST_F(SlideDialogTest, DraggingTwoPastTheThirdKeepsThemTogetherSelectedAndInOrd
     });
     ASSERT_EQ(S_OK, hr);
     EXPECT_EQ(3, images) << "one picture per path, the broken one included";
+    // One owner: the list view leaves the thumbnails to the dialog, which destroys them.
+    EXPECT_TRUE(thumbnailsWatch->AliveAfterTheList());
+    EXPECT_FALSE(thumbnailsWatch->AliveNow());
     EXPECT_EQ((std::vector<std::wstring>{L"first.png", L"broken.jpg", L"third.jpg"}), start) << "file names only";
     EXPECT_EQ((std::vector<std::wstring>{L"third.jpg", L"first.png", L"broken.jpg"}), afterDrag);
     EXPECT_EQ(static_cast<UINT>(LVIS_SELECTED), firstState & LVIS_SELECTED);

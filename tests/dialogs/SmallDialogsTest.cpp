@@ -13,7 +13,7 @@
 #include "dialogs/DialogTestSupport.h"
 #include "dialogs/RegisterDlg.h"
 #include "dialogs/WarningDlg.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/DialogResponder.h"
 
 namespace vptest {

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@
 #include "dialogs/TagsAutoComplete.h"
 #include "dialogs/TagsDlg.h"
 #include "engine/GdiplusSession.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
 #include "DialogTestSupport.h"
@@ -146,8 +147,10 @@ TEST_F(TagDialogsTest, TagsDialogCombinesRowAndCommonTagsAndTogglesPermissionsBy
                     nullptr, &completion);
     bool startsPublic = false, togglesUnselected = true;
     std::wstring shownCommon;
+    std::unique_ptr<vptest::ImageListWatch> states;
     INT_PTR result = vptest::RunScripted(dialog, [&](HWND window, HWND) {
         HWND list = GetDlgItem(window, IDC_TAGS_LIST);
+        states = std::make_unique<vptest::ImageListWatch>(list, LVSIL_STATE);
         startsPublic = ListView_GetCheckState(list, 0) && ListView_GetCheckState(list, 2);
         shownCommon = ControlText(window, IDC_COMMON_TAGS);
         vptest::EditTagRow(window, 0, L"own");
@@ -162,6 +165,8 @@ TEST_F(TagDialogsTest, TagsDialogCombinesRowAndCommonTagsAndTogglesPermissionsBy
         SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TAGS_OK, BN_CLICKED), 0);
     }, [&] { return dialog.DoModal(nullptr); });
     EXPECT_EQ(IDOK, result);
+    ASSERT_TRUE(states->Images());
+    EXPECT_FALSE(states->AliveNow()) << "the check-box states of the list are freed with it";
     EXPECT_TRUE(startsPublic);
     EXPECT_EQ(L"start", shownCommon);
     EXPECT_FALSE(togglesUnselected);

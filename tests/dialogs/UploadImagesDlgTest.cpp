@@ -12,7 +12,7 @@
 #include "common/SettingsStore.h"
 #include "dialogs/DialogControls.h"
 #include "dialogs/UploadImagesDlg.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "DialogTestSupport.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "common/Variant.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/FileUploader.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/BrowserDoubles.h"
 #include "support/TempFolder.h"
 

@@ -239,6 +239,10 @@ TEST_P(UploaderChunkTest, BodyArrivesWholeInChunksAndTheAnswerReachesTheStrategy
         ASSERT_EQ(c.chunks.size() + 1, progress->progress.size());
         const BodyProgress first = ComputeBodyProgress(c.body, 0);
         EXPECT_EQ(first.position + static_cast<int>(c.body), progress->progress.back().first);
+        // The bytes out after each chunk, ending with the whole body: the wait for the answer.
+        std::vector<std::pair<ULONGLONG, ULONGLONG>> sent{{0, c.body}};
+        for (size_t chunk : c.chunks) sent.emplace_back(sent.back().first + chunk, c.body);
+        EXPECT_EQ(sent, progress->transfers);
         EXPECT_EQ(std::vector<bool>({true}), progress->shows);
     });
 }

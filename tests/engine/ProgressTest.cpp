@@ -1,6 +1,6 @@
 // The native progress display: the scale over all items, the size and label
-// texts, and the real dialog under Wine with its controls, bar, Cancel rules
-// and questions.
+// texts, the rate and time left under a fake clock, and the real dialog under
+// Wine with its controls, bar, transfer line, Cancel rules and questions.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -10,10 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "common/TextConvert.h"
 #include "engine/DialogProgress.h"
 #include "engine/ProgressScale.h"
 #include "engine/ProgressText.h"
-#include "module/resource.h"
+#include "engine/TransferMeter.h"
+#include "resources/resource.h"
 #include "support/EngineFakes.h"
 
 namespace {
@@ -139,6 +141,63 @@ TEST(ProgressTextTest, PlaceholdersWithoutAMatchingArgumentStayAsWritten)
     EXPECT_EQ(L"50% done %", FormatText(L"50%% done %", {}));
 }
 
+// --- rate and time left ---------------------------------------------------------
+
+const TransferTexts kTexts{L"%s of %s", L"%s/s", L"about %i s left", L"about %i min left", L"about %i h left",
+                           L"Waiting for the service...", L" \u00B7 "};
+
+// Sends at bytesPerSecond from `from` for ms milliseconds, one report every 50 ms.
+ULONGLONG Send(TransferMeter& meter, ULONGLONG from, ULONGLONG total, ULONGLONG bytesPerSecond, ULONGLONG startMs,
+               ULONGLONG ms)
+{
+    for (ULONGLONG t = 0; t <= ms; t += 50) meter.Update(from + bytesPerSecond * t / 1000, total, startMs + t);
+    return from + bytesPerSecond * ms / 1000;
+}
+
+TEST(TransferMeterTest, RateAndTimeLeftAppearOnceASecondOfSendingWasSeen)
+{
+    TransferMeter meter;
+    EXPECT_EQ(L"", meter.Text(kTexts)) << "nothing before the first report";
+    const ULONGLONG total = 4800 * 1024 + 1000;
+    Send(meter, 0, total, 350 * 1024, 10000, 900);
+    EXPECT_EQ(L"315 KB of 4.6 MB", meter.Text(kTexts)) << "no rate within the first second";
+    Send(meter, 0, total, 350 * 1024, 10000, 3000);
+    EXPECT_EQ(350u * 1024, meter.BytesPerSecond());
+    EXPECT_EQ(L"1.0 MB of 4.6 MB \u00B7 350 KB/s \u00B7 about 10 s left", meter.Text(kTexts));
+    meter.Update(total, total, 14000);
+    EXPECT_EQ(L"Waiting for the service...", meter.Text(kTexts));
+}
+
+TEST(TransferMeterTest, TheRateFollowsTheLastSecondsAndARestartForgetsIt)
+{
+    TransferMeter meter;
+    const ULONGLONG total = 100 * 1024 * 1024;
+    ULONGLONG sent = Send(meter, 0, total, 2 * 1024 * 1024, 0, 10000);
+    sent = Send(meter, sent, total, 100 * 1024, 10000, 6000);
+    EXPECT_NEAR(100.0 * 1024, double(meter.BytesPerSecond()), 2048) << "the fast start has left the window";
+
+    // A stall: the rate falls to nothing and the time left is not guessed.
+    for (ULONGLONG t = 16000; t <= 23000; t += 500) meter.Update(sent, total, t);
+    ULONGLONG seconds = 0;
+    EXPECT_FALSE(meter.SecondsLeft(&seconds));
+    EXPECT_EQ(std::wstring::npos, meter.Text(kTexts).find(L"left")) << Narrow(meter.Text(kTexts));
+
+    // The request is sent again from its start: the old figures are gone.
+    meter.Update(1024, total, 24000);
+    EXPECT_FALSE(meter.RateKnown());
+    EXPECT_EQ(L"1.0 KB of 100 MB", meter.Text(kTexts));
+}
+
+TEST(TransferMeterTest, TimeLeftIsRoundedTheWayAPersonSaysIt)
+{
+    const std::pair<ULONGLONG, const wchar_t*> cases[] = {
+        {1, L"about 1 s left"},      {7, L"about 7 s left"},      {12, L"about 10 s left"},
+        {43, L"about 45 s left"},    {58, L"about 1 min left"},   {125, L"about 2 min left"},
+        {5369, L"about 89 min left"}, {6000, L"about 2 h left"}, {4000000000ull, L"about 1111111 h left"},
+    };
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(text, TimeLeftText(seconds, kTexts)) << seconds;
+}
+
 // --- the dialog -----------------------------------------------------------------
 
 std::wstring TextOf(HWND window)
@@ -229,6 +288,35 @@ TEST_F(ProgressDialogTest, ItemsLabelsAndSizesReachTheControls)
     EXPECT_EQ(16250, BarPosition());
     progress_->FinishStage();
     EXPECT_EQ(20000, BarPosition());
+}
+
+TEST_F(ProgressDialogTest, TheTransferLineShowsTheRateWhileSendingThenTheWait)
+{
+    ULONGLONG now = 1000;
+    auto* dialog = static_cast<CProgress*>(progress_.get());
+    dialog->SetClock([&now] { return now; });
+    progress_->Show(true);
+    auto line = [this] { return TextOf(Item(IDC_PROGRESS_TRANSFER)); };
+    EXPECT_EQ(L"", line());
+    RECT label{}, transfer{}, bar{};
+    GetWindowRect(Item(IDC_PROGRESS_LABEL), &label);
+    GetWindowRect(Item(IDC_PROGRESS_TRANSFER), &transfer);
+    GetWindowRect(Item(IDC_PROGRESS_BAR), &bar);
+    EXPECT_TRUE(label.bottom <= transfer.top && transfer.bottom <= bar.top) << "between the file line and the bar";
+
+    const ULONGLONG total = 2 * 1024 * 1024;
+    for (ULONGLONG sent = 0; sent <= 1024 * 1024; sent += 1024, now += 2) progress_->SetTransferred(sent, total);
+    // 500 KB/s since the start, 2298 ms ago.
+    now = 3298;
+    progress_->SetTransferred(1176576, total);
+    EXPECT_EQ(L"1.1 MB of 2.0 MB \u00B7 500 KB/s \u00B7 about 2 s left", line());
+    now += 10;
+    progress_->SetTransferred(1536 * 1024, total);
+    EXPECT_EQ(L"1.1 MB of 2.0 MB \u00B7 500 KB/s \u00B7 about 2 s left", line()) << "not redrawn for every chunk";
+    progress_->SetTransferred(total, total);
+    EXPECT_EQ(L"Waiting for the service...", line()) << "the wait shows at once";
+    progress_->FinishStage();
+    EXPECT_EQ(L"", line()) << "an answered item leaves no figures behind";
 }
 
 TEST_F(ProgressDialogTest, PositionsOutsideTheRangeAreIgnored)

@@ -10,7 +10,7 @@
 #include "common/SettingsKey.h"
 #include "common/SettingsStore.h"
 #include "engine/ServerSelector.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

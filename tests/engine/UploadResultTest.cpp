@@ -13,7 +13,7 @@
 #include "engine/UploadResponseParser.h"
 #include "common/ModuleInstance.h"
 #include "engine/UploadResult.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/TempFolder.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include "common/Variant.h"
 #include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/BrowserDoubles.h"
 #include "support/BrowserStockBar.h"
 #include "support/DevService.h"

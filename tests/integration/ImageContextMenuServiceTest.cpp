@@ -13,6 +13,7 @@
 #include "engine/FileUploader.h"
 #include "engine/GdiplusSession.h"
 #include "engine/TransloadStrategy.h"
+#include "support/ClipboardText.h"
 #include "support/DevService.h"
 #include "support/Pictures.h"
 #include "support/Registration.h"
@@ -63,6 +64,25 @@ protected:
         return toolbar.History().size() >= count;
     }
 
+    // Puts a new picture at path on the service; its address there (empty
+    // when the upload failed). The service's record starts afresh.
+    std::wstring HostedPicture(const std::wstring& path)
+    {
+        MakePicture(path, 240, 160, Gdiplus::ImageFormatPNG);
+        StrategyRecord stored;
+        RunStrategy(
+            [&]() -> CUploadStrategy* {
+                auto* strategy = new CTransloadStrategy;
+                Variant item(FileUrl(path).c_str()), none;
+                EXPECT_EQ(0, strategy->Initialize(*item.Get(), *none.Get(), *none.Get(), *none.Get()));
+                return strategy;
+            },
+            {}, stored);
+        service.Reset();
+        if (stored.items.size() != 1 || !stored.items[0].imageLink) return std::wstring();
+        return service.Url(LinkPath(*stored.items[0].imageLink));
+    }
+
     GdiplusSession gdiplus;
     DevService service;
     TempFolder folder{TempFolder::OutsideTemporaryFolder};
@@ -72,20 +92,8 @@ TEST_F(ImageContextMenuServiceTest, ServicePictureGoesByAddressAndExplorerFileAs
 {
     // A picture the service already holds.
     const std::wstring path = folder.File(L"harbour.png");
-    MakePicture(path, 240, 160, Gdiplus::ImageFormatPNG);
-    StrategyRecord stored;
-    RunStrategy(
-        [&]() -> CUploadStrategy* {
-            auto* strategy = new CTransloadStrategy;
-            Variant item(FileUrl(path).c_str()), none;
-            EXPECT_EQ(0, strategy->Initialize(*item.Get(), *none.Get(), *none.Get(), *none.Get()));
-            return strategy;
-        },
-        {}, stored);
-    ASSERT_EQ(1u, stored.items.size());
-    ASSERT_TRUE(stored.items[0].imageLink.has_value());
-    const std::wstring address = service.Url(LinkPath(*stored.items[0].imageLink));
-    service.Reset();
+    const std::wstring address = HostedPicture(path);
+    ASSERT_FALSE(address.empty());
 
     auto band = SitedBand();
     ShowToolbar(band.Get());
@@ -118,6 +126,80 @@ TEST_F(ImageContextMenuServiceTest, ServicePictureGoesByAddressAndExplorerFileAs
     const Json* file = RecordField(uploads[0], "fileupload");
     ASSERT_NE(nullptr, file);
     EXPECT_EQ("harbour.png", (*file)["filename"].String());
+}
+
+TEST_F(ImageContextMenuServiceTest, UploadAllImagesSendsEachPictureWithItsPermissionAndKeepsTheClipboard)
+{
+    // A picture the service holds already, to be transloaded by its address.
+    const std::wstring hosted = HostedPicture(folder.File(L"harbour.png"));
+    ASSERT_FALSE(hosted.empty());
+
+    auto band = SitedBand();
+    ShowToolbar(band.Get());
+    CVPToolbar& toolbar = band->Toolbar();
+    const size_t before = toolbar.History().size();
+    BrowserPage page = BrowserPage::Create();
+    page.document->url = L"http://example.com/album.html";
+    page.document->images = {BrowserPicture::Create(L"http://example.com/beach.jpg", 120, 90),
+                             BrowserPicture::Create(hosted, 240, 160)};
+    // The user keeps both pictures, asks for individual tags and marks both
+    // private; then, for a slideshow, only the second.
+    std::vector<bool> permissions{false, false};
+    bool slideshow = false;
+    ContextMenuDialogs menuDialogs;
+    menuDialogs.uploadImages = [&](const UploadImagesRequest& request, UploadImagesChoice& choice) {
+        choice.addresses = request.addresses;
+        choice.askTags = true;
+        choice.slideshow = slideshow;
+        choice.effect = L"trans1";
+        return S_OK;
+    };
+    InstallContextMenuDialogs(menuDialogs);
+    FileUploaderDialogs dialogs = InstalledFileUploaderDialogs();
+    dialogs.tags = [&](HWND, const std::vector<std::wstring>& files, const std::wstring&, bool,
+                       TagsDialogChoice& choice) {
+        choice.tags.assign(files.size(), L"album");
+        choice.publicFlags = permissions;
+        return S_OK;
+    };
+    InstallFileUploaderDialogs(dialogs);
+    struct Restore {
+        ~Restore() { InstallContextMenuDialogs(ContextMenuDialogs()); }
+    } restore;
+    ASSERT_TRUE(PutClipboardText(frame_, L"the user's own words"));
+    Microsoft::WRL::ComPtr<IImageContextMenu> menu = CImageContextMenu::Make<IImageContextMenu>();
+
+    ASSERT_EQ(S_OK, menu->UploadAllImages(Query<IDispatch>(page.window).Get()));
+    EXPECT_EQ(L"the user's own words", ClipboardText()) << "the picture copies leave the user's clipboard as it was";
+    ASSERT_TRUE(WaitForHistory(toolbar, before + 2));
+    std::vector<Json> uploads = UploadRecords(service.Requests());
+    ASSERT_EQ(2u, uploads.size());
+    for (const Json& upload : uploads) {
+        EXPECT_EQ("no", RecordText(upload, "public")) << "a picture marked private goes up private";
+        EXPECT_EQ("album", RecordText(upload, "tags"));
+    }
+    EXPECT_NE(nullptr, RecordField(uploads[0], "fileupload")) << "the page's picture goes as a local copy";
+    EXPECT_EQ(Narrow(hosted), RecordText(uploads[1], "url"));
+
+    // A slideshow with a private picture in it is private too.
+    service.Reset();
+    slideshow = true;
+    permissions = {true, false};
+    ASSERT_EQ(S_OK, menu->UploadAllImages(Query<IDispatch>(page.window).Get()));
+    const std::wstring importPage = service.Url(L"/slideshow/import.php");
+    auto imported = [&] { return !browser_->navigations.empty() && browser_->navigations.back().url == importPage; };
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (!imported() && GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        PumpMessages();
+    }
+    ASSERT_TRUE(imported()) << "no slideshow import";
+    uploads = UploadRecords(service.Requests());
+    ASSERT_FALSE(uploads.empty());
+    for (const Json& upload : uploads)
+        EXPECT_EQ(RecordField(upload, "fileupload") ? "yes" : "no", RecordText(upload, "public"));
+    EXPECT_EQ("no", FormField(browser_->navigations.back().postData, "public"));
+    EXPECT_EQ(L"the user's own words", ClipboardText());
 }
 
 TEST_F(ImageContextMenuServiceTest, AnotherThreadReachesTheActiveBarOnlyThroughAProxy)

@@ -9,9 +9,12 @@
 
 #include <vector>
 
+#include <wrl/client.h>
+
 #include "VellumpostToolbar_h.h"
 #include "common/ComModule.h"
 #include "common/RegKey.h"
+#include "common/SettingsKey.h"
 #include "common/VersionStrings.h"
 #include "support/Registration.h"
 
@@ -129,6 +132,48 @@ TEST_F(ToolbarLibraryRegistration, Regsvr32RegistersEverythingAndUnregistrationG
 
     EXPECT_EQ(0u, vptest::RunRegsvr32(L"/u /s", library_)) << "unregistering twice still succeeds";
     SHDeleteKeyW(HKEY_CLASSES_ROOT, std::wstring(L"jpegfile\\" + std::wstring(kOtherHandler)).c_str());
+}
+
+// Another user than the one who ran the setup: registration wrote the entries
+// into the registering user's hive, while this process's own user has only
+// settings of its own until a browser of theirs creates a band.
+TEST_F(ToolbarLibraryRegistration, TheFirstBandOfAnotherUserWritesThatUsersMissingEntriesOnly)
+{
+    ASSERT_EQ(0u, vptest::RunRegsvr32(L"/s", library_));
+    const std::wstring settings = SettingsKeyPath();
+    const std::wstring menus = L"Software\\Microsoft\\Internet Explorer\\MenuExt\\";
+    SetKeyText(HKEY_CURRENT_USER, settings, L"ForceServer", L"example.test");
+    SetKeyText(HKEY_CURRENT_USER, settings + L"\\History\\1", L"Link", L"http://example.test/a.jpg");
+    SetKeyText(HKEY_CURRENT_USER, kMenuEntry, nullptr, L"res://elsewhere/5001");
+    const std::wstring settingsBefore = KeyTree(HKEY_CURRENT_USER, settings);
+    ASSERT_EQ(L"<none>", KeyText(HKEY_CURRENT_USER, L"Software\\VellumpostToolbar"));
+
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    HMODULE module = LoadLibraryW(library_.c_str());
+    ASSERT_NE(nullptr, module);
+    auto get = reinterpret_cast<GetClassObject>(GetProcAddress(module, "DllGetClassObject"));
+    ASSERT_NE(nullptr, get);
+    for (int band = 0; band < 2; ++band) {
+        Microsoft::WRL::ComPtr<IClassFactory> factory;
+        ASSERT_EQ(S_OK, get(CLSID_StockBar, IID_PPV_ARGS(&factory)));
+        Microsoft::WRL::ComPtr<IUnknown> object;
+        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_PPV_ARGS(&object)));
+    }
+
+    EXPECT_EQ(L"Vellumpost Toolbar", KeyText(HKEY_CURRENT_USER, L"Software\\VellumpostToolbar"));
+    EXPECT_EQ(L"res://" + library_ + L"/5000", KeyText(HKEY_CURRENT_USER, menus + L"Upload All Images to Vellumpost"));
+    EXPECT_EQ(L"res://" + library_ + L"/5002", KeyText(HKEY_CURRENT_USER, menus + L"Tag This Image"));
+    EXPECT_EQ(L"res://elsewhere/5001", KeyText(HKEY_CURRENT_USER, kMenuEntry)) << "an entry the user has stays";
+    EXPECT_EQ(settingsBefore, KeyTree(HKEY_CURRENT_USER, settings)) << "the user's settings and history stay";
+
+    // A copy that is not the registered one leaves a user as they are.
+    ASSERT_EQ(0u, vptest::RunRegsvr32(L"/u /s", library_));
+    SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VellumpostToolbar");
+    Microsoft::WRL::ComPtr<IClassFactory> factory;
+    ASSERT_EQ(S_OK, get(CLSID_StockBar, IID_PPV_ARGS(&factory)));
+    Microsoft::WRL::ComPtr<IUnknown> object;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_PPV_ARGS(&object)));
+    EXPECT_EQ(L"<none>", KeyText(HKEY_CURRENT_USER, L"Software\\VellumpostToolbar"));
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The toolbar's Upload button against the development service: the files the
 // user chooses reach the service with the tags and permissions given to each,
 // their results reach the band's history through the toolbar target, and the
-// paste menu offers their links.
+// paste menu offers their links. Upload from Clipboard takes the same roads
+// for a picture, a file list or an address, and sends nothing otherwise.
 #include <windows.h>
 #include <commctrl.h>
 #include <dlgs.h>
@@ -20,10 +21,13 @@
 #include "dialogs/TagListCtrl.h"
 #include "dialogs/TagsDlg.h"
 #include "engine/GdiplusSession.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/ClipboardText.h"
-#include "module/resource.h"
+#include "resources/resource.h"
+#include "browser/ClipboardUpload.h"
+#include "engine/TemporaryFiles.h"
 #include "support/DevService.h"
+#include "support/DropFiles.h"
 #include "support/DialogResponder.h"
 #include "support/FileChoice.h"
 #include "support/Pictures.h"
@@ -80,7 +84,13 @@ protected:
     void TearDown() override
     {
         CFileUploader::SetDialogs(FileUploaderDialogs());
+        CFileUploadStrategy::SetRejectedFilesPrompt(nullptr);
         BandTest::TearDown();
+    }
+    // Files that cannot be sent are listed in the product's warning, as in the browser.
+    void AskAboutRejectedFilesWithTheWarning()
+    {
+        CFileUploadStrategy::SetRejectedFilesPrompt(&CWarningDlg::ConfirmUploadFiles);
     }
     // Presses Upload; false when a dialog it opened had to be closed by force.
     bool PressUpload(HWND window)
@@ -179,10 +189,7 @@ TEST_F(ToolbarServiceTest, FilesThatCannotBeSentAreListedAndOnlyContinueSendsThe
     ASSERT_TRUE(file);
     fputs("not a picture", file);
     fclose(file);
-    CFileUploadStrategy::SetRejectedFilesPrompt(&CWarningDlg::ConfirmUploadFiles);
-    struct Restore {
-        ~Restore() { CFileUploadStrategy::SetRejectedFilesPrompt(nullptr); }
-    } restore;
+    AskAboutRejectedFilesWithTheWarning();
 
     auto band = SitedBand();
     HWND window = ShowToolbar(band.Get());
@@ -312,6 +319,123 @@ TEST_F(ToolbarServiceTest, IndividualTagsAndPermissionsFromTheTagsDialogReachThe
     using Sent = std::pair<std::string, std::string>;
     EXPECT_EQ((Sent{"holiday", "no"}), sent["beach.jpg"]);
     EXPECT_EQ((Sent{"green holiday", "yes"}), sent["hills.png"]);
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+// The last upload request the service received.
+Json LastUpload(const DevService& service)
+{
+    const std::vector<Json> uploads = UploadRecords(service.Requests());
+    return uploads.empty() ? Json() : uploads.back();
+}
+
+TEST_F(ToolbarServiceTest, ClipboardPictureFilesAndAddressEachTakeTheirRoad)
+{
+    AskAboutRejectedFilesWithTheWarning();
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    CVPToolbar& toolbar = band->Toolbar();
+    auto uploadFromClipboard = [&] { SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_UPLOAD_CLIPBOARD, 0), 0); };
+
+    // A picture copied from another program, as a bitmap.
+    const std::vector<BYTE> dib = MakeDib(64, 48);
+    ASSERT_TRUE(PutClipboard(window, CF_DIB, dib.data(), dib.size()));
+    uploadFromClipboard();
+    WaitForHistory(toolbar, 1);
+    ASSERT_EQ(1u, toolbar.History().size());
+    Json upload = LastUpload(service);
+    const Json* file = RecordField(upload, "fileupload");
+    ASSERT_NE(nullptr, file);
+    const std::string name = (*file)["filename"].String();
+    EXPECT_EQ(".png", name.substr(name.size() - 4)) << name;
+    EXPECT_EQ(Widen(name, CP_UTF8), toolbar.History()[0].name.value_or(L""));
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_DIB)) << "the clipboard is left as it was";
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(ID_BUTTON_PASTE, 0), 0);
+    EXPECT_NE(std::wstring::npos, ClipboardText().find(L"<img src=\"http")) << "its link is offered";
+
+    // The address of that picture, with the blanks a copied line brings.
+    const std::wstring address = service.Url(LinkPath(toolbar.History()[0].imageLink.value_or(L"")));
+    ASSERT_TRUE(PutClipboardText(window, L"  " + address + L"\r\n"));
+    uploadFromClipboard();
+    WaitForHistory(toolbar, 2);
+    EXPECT_EQ(Narrow(address), RecordText(LastUpload(service), "url")) << "transloaded by its address";
+
+    // Files copied in Explorer: the one that cannot be sent is named first.
+    const std::wstring notes = folder.Write(L"notes.txt", "not a picture");
+    std::vector<std::wstring> listed;
+    DialogResponder user(L"Vellumpost - Image Hosting", IDOK,
+                         [&](HWND dialog) { listed = ListRows(GetDlgItem(dialog, IDC_WARNING_LIST)); },
+                         IDC_WARNING_LIST);
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    ASSERT_EQ(S_OK, DropData({folder.File(L"beach.jpg"), notes})->GetData(&format, &medium));
+    const bool put = PutClipboard(window, CF_HDROP, GlobalLock(medium.hGlobal), GlobalSize(medium.hGlobal));
+    GlobalUnlock(medium.hGlobal);
+    ReleaseStgMedium(&medium);
+    ASSERT_TRUE(put);
+    uploadFromClipboard();
+    EXPECT_EQ(std::vector<std::wstring>{notes + L"|Unsupported file type"}, listed);
+    WaitForHistory(toolbar, 3);
+    upload = LastUpload(service);
+    file = RecordField(upload, "fileupload");
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ("beach.jpg", (*file)["filename"].String());
+    EXPECT_EQ(3u, UploadsReceived());
+    EXPECT_FALSE(FileExists(UserTempFolder() + L"\\" + Widen(name, CP_UTF8)))
+        << "the saved picture went with its upload";
+}
+
+TEST_F(ToolbarServiceTest, ClipboardWithNothingToSendOnlyTellsTheUserWhy)
+{
+    auto band = SitedBand();
+    HWND window = ShowToolbar(band.Get());
+    std::vector<std::wstring> told;
+    DialogResponder user(LoadModuleString(IDS_CLIPBOARD_CAPTION), IDOK,
+                         [&](HWND box) { told.push_back(WindowText(GetDlgItem(box, 0xFFFF))); });
+    // Ctrl+Shift+V as the browser hands it to the band while the toolbar has the focus.
+    auto pressCtrlShiftV = [&] {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0x80;
+        SetKeyboardState(keys);
+        MSG key{window, WM_KEYDOWN, 'V', 0, 0, {}};
+        EXPECT_EQ(S_OK, band->TranslateAcceleratorIO(&key));
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        DialogWatchdog watchdog(GetCurrentThreadId());
+        PumpMessages();
+        EXPECT_FALSE(watchdog.Fired());
+    };
+    std::vector<BYTE> hostile = MakeDib(64, 48, 8);
+    hostile.resize(sizeof(BITMAPINFOHEADER) + 64);  // the palette runs past the memory
+    std::vector<BYTE> huge = MakeDib(8, 8);
+    reinterpret_cast<BITMAPINFOHEADER*>(huge.data())->biWidth = 20000;
+
+    ASSERT_TRUE(PutClipboard(window, 0, nullptr, 0));
+    pressCtrlShiftV();
+    ASSERT_TRUE(PutClipboard(window, CF_DIB, hostile.data(), hostile.size()));
+    pressCtrlShiftV();
+    ASSERT_TRUE(PutClipboard(window, CF_DIB, huge.data(), huge.size()));
+    pressCtrlShiftV();
+    ASSERT_TRUE(PutClipboardText(window, L"see http://example.com/a.png"));
+    pressCtrlShiftV();
+    ASSERT_TRUE(PutClipboardText(window, L"https://example.com/notes.txt"));
+    pressCtrlShiftV();
+
+    const std::wstring nothing = LoadModuleString(IDS_CLIPBOARD_NOTHING);
+    ASSERT_EQ(5u, told.size());
+    EXPECT_EQ(nothing, told[0]);
+    EXPECT_EQ(LoadModuleString(IDS_CLIPBOARD_DAMAGED), told[1]);
+    EXPECT_NE(std::wstring::npos, told[2].find(L"20000 x 8")) << Narrow(told[2]);
+    EXPECT_EQ(nothing, told[3]) << "text around an address is not an address";
+    EXPECT_EQ(nothing, told[4]) << "an address of something that is no picture or video";
+    EXPECT_EQ(0u, UploadsReceived());
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ std::map<std::string, UINT> ReadResourceHeaderIds()
 {
     // The source tree's path as the build knows it (a compiler cache may
     // give this file a relative name).
-    std::string path = VP_SOURCE_DIR "/module/resource.h";
+    std::string path = VP_SOURCE_DIR "/resources/resource.h";
     if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Wine's drive for "/"
     std::ifstream in(path);
     EXPECT_TRUE(in.good()) << "cannot read " << path;

@@ -879,6 +879,26 @@ struct BrowserTables {
         return S_OK;
     }
 
+    static HRESULT STDMETHODCALLTYPE PictureGetWidth(IHTMLImgElement* self, LONG* out)
+    {
+        auto* picture = Self<BrowserPicture>(self);
+        HRESULT hr = picture->Begin(L"get_width");
+        if (FAILED(hr)) return hr;
+        if (!out) return E_POINTER;
+        *out = picture->width;
+        return S_OK;
+    }
+
+    static HRESULT STDMETHODCALLTYPE PictureGetHeight(IHTMLImgElement* self, LONG* out)
+    {
+        auto* picture = Self<BrowserPicture>(self);
+        HRESULT hr = picture->Begin(L"get_height");
+        if (FAILED(hr)) return hr;
+        if (!out) return E_POINTER;
+        *out = picture->height;
+        return S_OK;
+    }
+
     static const IHTMLElementVtbl& PictureElementTable()
     {
         static const IHTMLElementVtbl table = FailingTable<IHTMLElementVtbl, IHTMLElement>();
@@ -891,6 +911,8 @@ struct BrowserTables {
             auto t = FailingTable<IHTMLImgElementVtbl, IHTMLImgElement>();
             t.get_src = &PictureGetSrc;
             t.get_complete = &PictureGetComplete;
+            t.get_width = &PictureGetWidth;
+            t.get_height = &PictureGetHeight;
             return t;
         }();
         return table;
@@ -1158,6 +1180,18 @@ struct BrowserTables {
         return browser->Begin(L"Refresh2", level ? DescribeVariant(*level).text : std::wstring());
     }
 
+    static HRESULT STDMETHODCALLTYPE BrowserShowBrowserBar(IWebBrowser2* self, VARIANT* bar, VARIANT* show, VARIANT*)
+    {
+        auto* browser = Self<BrowserWebBrowser>(self);
+        return browser->Begin(L"ShowBrowserBar", (bar ? DescribeVariant(*bar).text : std::wstring()) + L" " +
+                                                     (show ? DescribeVariant(*show).text : std::wstring()));
+    }
+
+    static HRESULT STDMETHODCALLTYPE BrowserQuit(IWebBrowser2* self)
+    {
+        return Self<BrowserWebBrowser>(self)->Begin(L"Quit");
+    }
+
     static HRESULT STDMETHODCALLTYPE BrowserGetDocument(IWebBrowser2* self, IDispatch** document)
     {
         auto* browser = Self<BrowserWebBrowser>(self);
@@ -1203,6 +1237,8 @@ struct BrowserTables {
             t.get_LocationURL = &BrowserGetLocationUrl;
             t.Refresh2 = &BrowserRefresh2;
             t.get_Document = &BrowserGetDocument;
+            t.ShowBrowserBar = &BrowserShowBrowserBar;
+            t.Quit = &BrowserQuit;
             return t;
         }();
         return table;
@@ -1356,8 +1392,9 @@ void BrowserElement::SetHandler(const std::wstring& event, IDispatch* handler)
     if (old) old->lpVtbl->Release(old);
 }
 
-HRESULT BrowserElement::Fire(const std::wstring& event)
+HRESULT BrowserElement::Fire(const std::wstring& event, ScriptValue* answer)
 {
+    if (answer) *answer = ScriptValue();
     IDispatch* handler = Handler(event);
     if (!handler) return S_FALSE;
     // The call may replace the handler: hold it for the call.
@@ -1367,6 +1404,7 @@ HRESULT BrowserElement::Fire(const std::wstring& event)
     VariantInit(&result);
     const HRESULT hr = handler->lpVtbl->Invoke(handler, DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
                                                &none, &result, nullptr, nullptr);
+    if (answer) *answer = DescribeVariant(result);
     VariantClear(&result);
     handler->lpVtbl->Release(handler);
     return hr;

@@ -200,8 +200,10 @@ public:
     // Sets a handler as the page's own script would.
     void SetHandler(const std::wstring& event, IDispatch* handler);
     // Fires the event as the browser does: calls the handler set for it (the
-    // test sets the window's event first). S_FALSE when none is set.
-    HRESULT Fire(const std::wstring& event);
+    // test sets the window's event first). S_FALSE when none is set. The
+    // handler's result (a VT_BOOL false cancels the browser's default action)
+    // goes to result when given.
+    HRESULT Fire(const std::wstring& event, ScriptValue* result = nullptr);
 
 private:
     BrowserElement(const std::wstring& tag, Type type);
@@ -395,9 +397,10 @@ private:
 
 // --- pictures, window events and control ranges (right-click menu) ------------------------
 
-// A picture element (IHTMLElement, IHTMLImgElement, IHTMLControlElement). A
-// control range that holds it and runs "Copy" puts a bitmap of width x height
-// on the clipboard, as the browser does, when it is complete and has a size.
+// A picture element (IHTMLElement, IHTMLImgElement, IHTMLControlElement),
+// shown at width x height. A control range that holds it and runs "Copy" puts
+// a bitmap of that size on the clipboard, as the browser does, when it is
+// complete and has a size.
 class BrowserPicture : public BrowserObject {
 public:
     static BrowserPtr<BrowserPicture> Create(const std::wstring& src, int width, int height);

@@ -31,6 +31,7 @@ public:
     std::vector<std::pair<int, int>> itemCounts;
     std::vector<std::pair<int, int>> progress;
     std::vector<ULONGLONG> sizes;
+    std::vector<std::pair<ULONGLONG, ULONGLONG>> transfers;
     std::vector<bool> shows;
     int finishedStages = 0;
     int conversions = 0;
@@ -56,6 +57,7 @@ public:
     HWND GetWindow() override { return nullptr; }
     bool IsCanceled() override { return canceled; }
     void BeginConversion() override { ++conversions; }
+    void SetTransferred(ULONGLONG sent, ULONGLONG total) override { transfers.emplace_back(sent, total); }
 };
 
 // Records every request; Upload answers with uploadResult.

@@ -80,4 +80,35 @@ Decoded Decode(const std::wstring& path)
     return d;
 }
 
+std::vector<BYTE> MakeDib(int width, int height, WORD bits)
+{
+    const size_t colours = bits <= 8 ? size_t{1} << bits : 0;
+    const size_t stride = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
+    std::vector<BYTE> dib(sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD) + stride * height);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = height;
+    header.biPlanes = 1;
+    header.biBitCount = bits;
+    header.biCompression = BI_RGB;
+    memcpy(dib.data(), &header, sizeof(header));
+    auto* palette = reinterpret_cast<RGBQUAD*>(dib.data() + sizeof(header));
+    for (size_t i = 0; i < colours; ++i) palette[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    BYTE* rows = dib.data() + sizeof(header) + colours * sizeof(RGBQUAD);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            BYTE* pixel = rows + y * stride + x * (bits / 8);
+            if (bits == 8) {
+                pixel[0] = BYTE(x * 16);
+            } else {
+                pixel[0] = BYTE(x * 4);
+                pixel[1] = BYTE(y * 4);
+                pixel[2] = 128;
+            }
+        }
+    }
+    return dib;
+}
+
 }  // namespace vptest

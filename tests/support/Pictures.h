@@ -8,6 +8,7 @@
 #include <gdiplus.h>
 
 #include <string>
+#include <vector>
 
 namespace vptest {
 
@@ -29,5 +30,9 @@ struct Decoded {
     GUID format;
 };
 Decoded Decode(const std::wstring& path);
+
+// The bytes of a bottom-up DIB (info header, palette, rows) as the clipboard
+// holds one: a gradient at 24 bits, or grey steps at 8 bits with a palette.
+std::vector<BYTE> MakeDib(int width, int height, WORD bits = 24);
 
 }  // namespace vptest

@@ -5,7 +5,7 @@
 // the links the toolbar then pastes.
 //
 //   vpbandhost [--logged-out] [--drop-available] [--indicator-off] [--history N]
-//              [--waiting] [--menu product|paste|outbox] [--shot FILE.png]
+//              [--waiting] [--menu product|paste|upload|outbox] [--shot FILE.png]
 //              [--server HOST:PORT] [--upload FILE]...
 #include <windows.h>
 #include <commctrl.h>
@@ -246,6 +246,7 @@ int Run(const Options& options)
         notify.hdr.code = TBN_DROPDOWN;
         notify.iItem = options.menu == L"paste"    ? ID_BUTTON_PASTE
                        : options.menu == L"outbox" ? ID_BUTTON_OUTBOX
+                       : options.menu == L"upload" ? ID_BUTTON_UPLOAD
                                                    : ID_BUTTON_PRODUCT;
         SendMessageW(toolbar, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
         bar.SetMenuObserver(nullptr);
@@ -292,7 +293,7 @@ int wmain(int argc, wchar_t** argv)
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: vpbandhost [--logged-out] [--drop-available] [--indicator-off] [--history N] "
-                             "[--waiting] [--menu product|paste|outbox] [--shot FILE.png] [--server HOST:PORT] "
+                             "[--waiting] [--menu product|paste|upload|outbox] [--shot FILE.png] [--server HOST:PORT] "
                              "[--upload FILE]...\n");
         return 2;
     }

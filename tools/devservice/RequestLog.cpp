@@ -63,6 +63,7 @@ std::size_t RequestRecord::memoryBytes() const {
 
 void RequestLog::add(RequestRecord record) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (record.seq <= clearedThrough_) return;
     // Counted once here: moves inside the deque may change capacities later.
     record.accountedBytes = record.memoryBytes();
     memoryBytes_ += record.accountedBytes;
@@ -101,6 +102,7 @@ std::vector<RequestRecord> RequestLog::snapshot() const {
 
 void RequestLog::clear() {
     std::lock_guard<std::mutex> lock(mutex_);
+    clearedThrough_ = seq_;
     records_.clear();
     memoryBytes_ = 0;
 }

@@ -64,6 +64,8 @@ public:
     // Records with seq greater than `since`, in arrival order.
     std::string toJson(std::uint64_t since = 0) const;
     std::vector<RequestRecord> snapshot() const;
+    // Forgets every record, and the records of requests that arrived before
+    // and finish later: a test that resets sees nothing of an earlier test.
     void clear();
 
     // The oldest records go when either bound is passed; the newest record
@@ -77,6 +79,7 @@ private:
     std::deque<RequestRecord> records_;
     std::size_t memoryBytes_ = 0;
     std::atomic<std::uint64_t> seq_{0};
+    std::uint64_t clearedThrough_ = 0;  // requests up to this seq are never recorded
 };
 
 }  // namespace devservice

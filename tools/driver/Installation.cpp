@@ -152,13 +152,11 @@ int CheckInstallation(const std::wstring& folder)
 
 int HoldLibrary(const std::wstring& library, const std::wstring& heldMarker, const std::wstring& releaseMarker)
 {
+    // A loaded library is what a browser holds: Windows (and Wine) refuse to
+    // delete it but let it be renamed.
     HMODULE module = LoadLibraryW(library.c_str());
-    // Windows refuses to delete a library that a process has loaded; an open
-    // handle without delete sharing gives the same refusal everywhere.
-    HANDLE file = CreateFileW(library.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (!module || file == INVALID_HANDLE_VALUE) {
+    if (!module) {
         std::printf("cannot hold %s (error %lu)\n", Narrow(library, CP_UTF8).c_str(), GetLastError());
-        if (module) FreeLibrary(module);
         return 1;
     }
     HANDLE marker = CreateFileW(heldMarker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -166,9 +164,8 @@ int HoldLibrary(const std::wstring& library, const std::wstring& heldMarker, con
     std::printf("holding %s\n", Narrow(library, CP_UTF8).c_str());
     // The caller is a shell script: it tells us to let go by creating a file.
     const DWORD start = GetTickCount();
-    while (GetFileAttributesW(releaseMarker.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 120000)
+    while (GetFileAttributesW(releaseMarker.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 300000)
         Sleep(100);
-    CloseHandle(file);
     FreeLibrary(module);
     return 0;
 }

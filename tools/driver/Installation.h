@@ -17,5 +17,5 @@ int CheckInstallation(const std::wstring& folder);
 int CheckFileVersion(const std::wstring& file);
 
 // Loads library and keeps it open, as a running browser would, from the
-// creation of heldMarker until releaseMarker exists (at most two minutes).
+// creation of heldMarker until releaseMarker exists (at most five minutes).
 int HoldLibrary(const std::wstring& library, const std::wstring& heldMarker, const std::wstring& releaseMarker);

@@ -7,7 +7,7 @@
 //   vpdriver samples <folder>               (re)writes the sample files
 //   vpdriver installation <folder>          registrations and versions of an installed copy
 //   vpdriver version <file>                 a file's version, compared with this build's
-//   vpdriver hold <library> <held> <release> keeps the library loaded while the test uninstalls
+//   vpdriver hold <library> <held> <release> keeps the library loaded while the test updates or uninstalls
 //   vpdriver explorer <samples folder> [browser record]
 //                                           right-click upload through the 64-bit extension
 #include <windows.h>

@@ -7,7 +7,7 @@
 #include "dialogs/TagDlg.h"
 #include "dialogs/TagsDlg.h"
 #include "engine/GdiplusSession.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 #include "support/Pictures.h"
 #include "support/TempFolder.h"
 

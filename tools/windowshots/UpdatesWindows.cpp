@@ -11,6 +11,7 @@
 #include "dialogs/WarningDlg.h"
 #include "engine/CancelTagging.h"
 #include "engine/DialogProgress.h"
+#include "engine/IEImageUploader.h"
 
 void OpenAboutWindow()
 {
@@ -30,16 +31,28 @@ void OpenWarningWindow()
     dialog.DoModal(nullptr);
 }
 
-// The progress dialog half-way through the second of three pictures; it is
-// modeless, so this loop runs until the window is asked to close.
+// The progress dialog a quarter through the second of three pictures, sent at
+// 350 KB/s for 3.75 seconds of its own clock; it is modeless, so
+// this loop runs until the window is asked to close.
 void OpenProgressWindow()
 {
     CProgress progress(nullptr);
+    ULONGLONG now = 0;
+    progress.SetClock([&now] { return now; });
     progress.Show(true);
     progress.SetItemCount(1, 3);
     progress.SetItemName(L"C:\\Users\\Public\\Pictures\\beach.jpg");
-    progress.SetSize(245760);
-    progress.SetProgress(40, 100);
+    const ULONGLONG total = 4966 * 1024;
+    progress.SetSize(total);
+    const ULONGLONG rate = 350 * 1024, shown = rate * 3750 / 1000;
+    auto report = [&](ULONGLONG sent) {
+        now = sent * 1000 / rate;
+        const BodyProgress body = ComputeBodyProgress(total, sent);
+        progress.SetProgress(body.position, body.range);
+        progress.SetTransferred(sent, total);
+    };
+    for (ULONGLONG sent = 0; sent < shown; sent += 1024) report(sent);
+    report(shown);
     const ULONGLONG end = GetTickCount64() + 20000;
     MSG message;
     while (GetTickCount64() < end) {

@@ -4,6 +4,7 @@
 // file and closes it.
 //
 //   vpwindowshots --window NAME --shot FILE.png
+//   vpwindowshots --setup SETUP.exe FOLDER SHOT-PREFIX
 //   vpwindowshots --list
 #include <windows.h>
 #include <commctrl.h>
@@ -81,6 +82,7 @@ int wmain(int argc, wchar_t** argv)
             for (const ShotWindow& window : kWindows) std::printf("%s\n", Narrow(window.name).c_str());
             return 0;
         }
+        if (arg == L"--setup" && i + 3 < argc) return ShootSetupPages(argv[i + 1], argv[i + 2], argv[i + 3]);
         if (arg == L"--window" && i + 1 < argc) name = argv[++i];
         else if (arg == L"--shot" && i + 1 < argc) file = argv[++i];
     }

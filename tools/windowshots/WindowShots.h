@@ -36,3 +36,9 @@ void OpenPageImagesWindow();
 void OpenExplorerMenuWindow();
 // A page's text area after pictures were dropped on it and hosted.
 void OpenPageDropWindow();
+
+// Runs the setup program interactively into folder and pictures its pages
+// (welcome, folder, progress, finish), then the installed uninstaller's
+// confirmation, which it cancels: files shotPrefix + page name + ".png".
+// Returns 0 when every picture was written.
+int ShootSetupPages(const std::wstring& setup, const std::wstring& folder, const std::wstring& shotPrefix);

@@ -89,6 +89,17 @@ TEST_F(FaultTest, DelayHoldsTheAnswerBack) {
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(400));
 }
 
+TEST_F(FaultTest, AnUploadHeldAcrossAResetIsNotRecordedAfterIt) {
+    armFault("delay_ms=400");
+    std::thread held([this] { EXPECT_TRUE(stored(plainUpload())); });
+    while (service_->store().items().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    client().Post("/__devservice/reset");
+    held.join();
+    EXPECT_EQ("[\n]\n", records()) << "a request from before the reset reached the next test's record";
+    get("/");
+    EXPECT_NE(std::string::npos, records().find("\"target\":\"/\"")) << "later requests are recorded";
+}
+
 TEST_F(FaultTest, CloseInTheMiddleOfTheBodyGivesNoAnswerAndStoresNothing) {
     armFault("close_after=100000");
     auto res = upload({filePart("fileupload", std::string(1 << 20, 'z'), "big.jpg")});

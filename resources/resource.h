@@ -1,6 +1,6 @@
-// Resource identifiers of the toolbar library's string table, grouped by use.
-// Shared by the resource script and by every component that loads a text from
-// the module's own string table.
+// Resource identifiers of the string table, dialogs, menus and icons, grouped by
+// use. They sit at the bottom of the house: the resource scripts beside them and
+// every layer that loads a resource from the module's own image include them.
 #pragma once
 
 // --- product -------------------------------------------------------------------
@@ -43,6 +43,13 @@
 #define IDS_PROGRESS_UPLOADING      126  // "Uploading %s"
 #define IDS_PROGRESS_CONVERTING     127  // "Converting %s"
 #define IDS_PROGRESS_FILE_N_OF_M    128  // "File %i of %i"
+#define IDS_TRANSFER_AMOUNT         560  // transfer line: "%s of %s"
+#define IDS_TRANSFER_RATE           561  // "%s/s"
+#define IDS_TRANSFER_SECONDS_LEFT   562
+#define IDS_TRANSFER_MINUTES_LEFT   563
+#define IDS_TRANSFER_HOURS_LEFT     564
+#define IDS_TRANSFER_WAITING        565  // every byte sent, the answer awaited
+#define IDS_TRANSFER_SEPARATOR      566  // between the line's parts
 
 // --- lists, labels and tooltips of dialogs and messages ------------------------
 #define IDS_UNSUPPORTED_FILE_TYPE   140  // warning dialog descriptions
@@ -83,6 +90,18 @@
 #define IDS_TEXTAREA_TITLE          163  // title given to the page's text areas
 #define IDS_BUTTON_MY_VIDEOS        164
 #define IDS_SEARCH_LABEL            550
+#define IDS_UPLOAD_MENU_TIP         570  // tooltip of the Upload button's arrow
+#define IDS_MENU_UPLOAD_FILES_ITEM  571  // Upload drop-down: the file dialog
+#define IDS_MENU_UPLOAD_CLIPBOARD   572  // Upload drop-down: the clipboard's content
+
+// --- upload from the clipboard: caption and what went wrong --------------------
+#define IDS_CLIPBOARD_CAPTION       575
+#define IDS_CLIPBOARD_NOTHING       576  // nothing the product can send
+#define IDS_CLIPBOARD_BUSY          577  // another program holds the clipboard
+#define IDS_CLIPBOARD_TOO_LARGE     578  // "%i x %i" pixels
+#define IDS_CLIPBOARD_TOO_BIG       579  // over the upload size cap
+#define IDS_CLIPBOARD_DAMAGED       580  // a picture that cannot be read
+#define IDS_CLIPBOARD_NOT_SAVED     581  // the temporary copy could not be written
 
 // --- link templates ------------------------------------------------------------
 // Placeholders: %link%, %ad_link%, %short_link%, %thumb%, %select%, %img%.
@@ -115,6 +134,8 @@
 // --- uninstallation ------------------------------------------------------------
 #define IDS_SHUTDOWN_BROWSER_TEXT   500
 #define IDS_SHUTDOWN_BROWSER_CAPTION 501
+#define IDS_CLOSE_BROWSERS_TEXT     502  // the number of open browser windows, before closing them
+#define IDS_END_BROWSERS_TEXT       503  // the number of windows that did not close
 
 // --- Explorer right-click menu -------------------------------------------------
 #define IDS_MENU_UPLOAD_FILE        510
@@ -141,6 +162,7 @@
 #define IDC_PROGRESS_LABEL          204  // what is being done
 #define IDC_PROGRESS_BAR            205  // progress over all items
 #define IDC_PROGRESS_SIZE           508  // size of the current item
+#define IDC_PROGRESS_TRANSFER       509  // bytes sent, rate and time left
 #define IDI_UPLOAD                  215  // upload icon: progress dialog, toolbar image 0
 
 // --- upload options dialogs: templates and controls ----------------------------
