@@ -4,7 +4,7 @@
 #include "common/TextConvert.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/OutboxSender.h"
-#include "module/resource.h"
+#include "resources/resource.h"
 
 namespace {
 

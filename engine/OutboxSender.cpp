@@ -34,6 +34,7 @@ public:
     HWND GetWindow() override { return nullptr; }
     bool IsCanceled() override { return false; }
     void BeginConversion() override {}
+    void SetTransferred(ULONGLONG, ULONGLONG) override {}
 };
 
 // Hands each result to the caller's target and keeps a copy for the pass.
