@@ -78,6 +78,7 @@ const ButtonRow kButtons[] = {
     {ID_BUTTON_PRODUCT, I_IMAGENONE, BTNS_SHOWTEXT | BTNS_AUTOSIZE | BTNS_DROPDOWN, IDS_PRODUCT_NAME, L"Vellumpost"},
     {ID_BUTTON_DROP_AVAILABLE, 1, BTNS_AUTOSIZE, 0, nullptr},
     {ID_BUTTON_DROP_UNAVAILABLE, 2, BTNS_AUTOSIZE, 0, nullptr},
+    {ID_BUTTON_OUTBOX, I_IMAGENONE, BTNS_SHOWTEXT | BTNS_AUTOSIZE | BTNS_WHOLEDROPDOWN, IDS_OUTBOX_COUNT, L"waiting"},
     {ID_BUTTON_UPLOAD, 3, BTNS_SHOWTEXT | BTNS_AUTOSIZE | BTNS_DROPDOWN, IDS_BUTTON_UPLOAD, L"Upload"},
     {ID_BUTTON_SLIDESHOW, 4, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_SLIDESHOW, L"Slideshow"},
     {ID_BUTTON_SCREENSHOT, 5, BTNS_SHOWTEXT | BTNS_AUTOSIZE, IDS_BUTTON_SCREENSHOT, L"Screenshot"},
@@ -250,6 +251,8 @@ try {
     log_.Format("Adding buttons for %s...", LogAddress(this).c_str());
     AddButtons();
     CreateSearchPanel();
+    RefreshOutbox();
+    SetTimer(window_, TIMER_OUTBOX_REFRESH, 5000, nullptr);
     // A window made anew for a later site shows the state already loaded.
     if (!settingsPending_) {
         RefreshPasteButton();
@@ -287,6 +290,7 @@ void CVPToolbar::AddButtons()
         bool hidden = false;
         switch (row.command) {
         case ID_BUTTON_DROP_AVAILABLE: hidden = true; break;
+        case ID_BUTTON_OUTBOX: hidden = true; break;
         case ID_BUTTON_DROP_UNAVAILABLE: hidden = !s.TextAreaIndicator(); break;
         case ID_BUTTON_UPLOAD: hidden = !s.ButtonUpload(); break;
         case ID_BUTTON_SLIDESHOW: hidden = !s.ButtonSlideshow(); break;
@@ -400,6 +404,14 @@ bool CVPToolbar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         }
         return false;
     case WM_TIMER:
+        if (wParam == TIMER_OUTBOX_NOTICE) {
+            KillTimer(window_, TIMER_OUTBOX_NOTICE);
+            outboxNoticeShown_ = false;
+        }
+        if (wParam == TIMER_OUTBOX_REFRESH || wParam == TIMER_OUTBOX_NOTICE) {
+            RefreshOutbox();
+            return true;
+        }
         if (wParam != TIMER_LOGIN_POLL) return false;
         RereadLoggedIn();
         return true;
@@ -426,6 +438,9 @@ bool CVPToolbar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return true;
     case WM_TOOLBAR_SEARCH:
         Search();
+        return true;
+    case WM_TOOLBAR_OUTBOX_SENT_NOTICE:
+        ShowOutboxNotice(static_cast<int>(wParam));
         return true;
     default:
         return false;
@@ -758,6 +773,7 @@ LRESULT CVPToolbar::OnNotify(NMHDR* header)
         const auto* toolbar = reinterpret_cast<NMTOOLBARW*>(header);
         if (toolbar->iItem == ID_BUTTON_PRODUCT) ShowProductMenu();
         if (toolbar->iItem == ID_BUTTON_PASTE) ShowPasteMenu();
+        if (toolbar->iItem == ID_BUTTON_OUTBOX) ShowOutboxMenu();
         if (toolbar->iItem == ID_BUTTON_UPLOAD) ShowUploadMenu();
         return TBDDRET_DEFAULT;
     }
@@ -828,6 +844,45 @@ void CVPToolbar::ShowProductMenu()
     const UINT command = TrackMenu(menu, ID_BUTTON_PRODUCT);
     DestroyMenu(resource);
     if (command) OnCommand(command);
+}
+
+void CVPToolbar::RefreshOutbox()
+{
+    if (outboxNoticeShown_) return;
+    const bool enabled = Outbox::Enabled();
+    const size_t count = enabled ? Outbox().List().size() : 0;
+    const std::wstring text = OutboxMenu::CountText(count);
+    TBBUTTONINFOW info{sizeof(info)};
+    info.dwMask = TBIF_TEXT;
+    info.pszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(window_, TB_SETBUTTONINFOW, ID_BUTTON_OUTBOX, reinterpret_cast<LPARAM>(&info));
+    ShowButton(ID_BUTTON_OUTBOX, count > 0);
+}
+
+void CVPToolbar::ShowOutboxNotice(int sent)
+{
+    if (sent <= 0) return;
+    ReloadHistory();
+    const std::wstring text = OutboxMenu::SentNotice(sent);
+    TBBUTTONINFOW info{sizeof(info)};
+    info.dwMask = TBIF_TEXT;
+    info.pszText = const_cast<wchar_t*>(text.c_str());
+    SendMessageW(window_, TB_SETBUTTONINFOW, ID_BUTTON_OUTBOX, reinterpret_cast<LPARAM>(&info));
+    ShowButton(ID_BUTTON_OUTBOX, true);
+    outboxNoticeShown_ = true;
+    SetTimer(window_, TIMER_OUTBOX_NOTICE, 8000, nullptr);
+}
+
+void CVPToolbar::ShowOutboxMenu()
+{
+    Outbox outbox;
+    HMENU menu = outboxMenu_.Build(outbox);
+    if (!menu) return;
+    const UINT command = TrackMenu(menu, ID_BUTTON_OUTBOX);
+    DestroyMenu(menu);
+    if (command) outboxMenu_.Run(command, outbox);
+    outboxNoticeShown_ = false;
+    RefreshOutbox();
 }
 
 void CVPToolbar::ShowPasteMenu()

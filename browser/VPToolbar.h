@@ -19,6 +19,7 @@
 #include "common/LogWriter.h"
 #include "common/SettingsStore.h"
 #include "dialogs/DialogScript.h"
+#include "browser/OutboxMenu.h"
 #include "engine/UploadHistory.h"
 
 // Command identifiers of the buttons and private messages of the window.
@@ -34,6 +35,7 @@ enum ToolbarCommand : UINT {
     ID_BUTTON_LOGOUT = 308,
     ID_UPLOAD_CLIPBOARD = CSearchEdit::ID_UPLOAD_CLIPBOARD,
     ID_BUTTON_MY_VIDEOS = 311,
+    ID_BUTTON_OUTBOX = 312,
     ID_BUTTON_SEPARATOR = 333,
     ID_BUTTON_SEARCH = 334,
     ID_BUTTON_PASTE = 38888,
@@ -43,12 +45,17 @@ enum ToolbarCommand : UINT {
 enum ToolbarMessage : UINT {
     WM_TOOLBAR_REFRESH_MY_PAGES = 1813,
     WM_TOOLBAR_SEARCH = CSearchEdit::WM_TOOLBAR_SEARCH,
+    // Posted by the outbox's sender (WM_TOOLBAR_OUTBOX_SENT of the engine),
+    // wParam: how many waiting uploads it sent.
+    WM_TOOLBAR_OUTBOX_SENT_NOTICE = 1814,
 };
 
 class CVPToolbar {
 public:
     static const int kHeight = 22;
     static const UINT_PTR TIMER_LOGIN_POLL = 7777;
+    static const UINT_PTR TIMER_OUTBOX_REFRESH = 7778;
+    static const UINT_PTR TIMER_OUTBOX_NOTICE = 7779;
 
     CVPToolbar();
     ~CVPToolbar();
@@ -138,6 +145,11 @@ private:
     void Search();
     void RefreshMyPages(WPARAM which);
     void ReloadHistory();
+    // The waiting-uploads button: the count (hidden at 0) or, for a few
+    // seconds after a pass sent some, the notice.
+    void RefreshOutbox();
+    void ShowOutboxMenu();
+    void ShowOutboxNotice(int sent);
     // Reloads the history; Paste is enabled exactly when it holds a link.
     void RefreshPasteButton();
     // A new uploader with destination, toolbar, caller window and action set.
@@ -169,6 +181,8 @@ private:
     std::wstring toolTipText_;
     bool settingsPending_ = true;
     UINT_PTR pollTimer_ = 0;
+    OutboxMenu outboxMenu_;
+    bool outboxNoticeShown_ = false;
     DialogScript uploadScript_;
     MenuObserver menuObserver_;
     HMENU openMenu_ = nullptr;

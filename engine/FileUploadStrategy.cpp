@@ -134,6 +134,7 @@ HRESULT CFileUploadStrategy::PrepareRequest(CMultipartFormData& form)
     if (FAILED(CUploadStrategy::PrepareRequest(form))) return E_FAIL;
     if (removeSizeBar_) form.AddField("rembar", "1");
     CUploadItem& item = GetCurrentItem();
+    outbox_.BeforeSend(currentIndex_, item, removeSizeBar_, statistics_, IsAdoptedTemporaryFile(item.LocalPath()));
     HRESULT hr = item.optsize.empty() || item.IsVideo() ? AddUploadFile(item.LocalPath(), form, std::string())
                                                         : AddResampledFile(form);
     if (FAILED(hr)) return hr;
@@ -271,6 +272,8 @@ HRESULT CFileUploadStrategy::DocumentComplete(const wchar_t* response)
             ++uploadedCount_;
         } else {
             Log().Write("DocumentComplete: Cannot parse result page");
+            outbox_.Failed(currentIndex_, ClassifyAnswerError(currentResult_.errorId),
+                           currentResult_.errorText.value_or(L"The answer could not be read"));
             switch (AskRetry()) {
             case IDYES:
                 if (SUCCEEDED(UploadItem())) return 0;
@@ -299,6 +302,7 @@ int CFileUploadStrategy::UploadError()
 {
     try {
         Log().Write("File upload error", GetCurrentItem().Path().c_str());
+        outbox_.Failed(currentIndex_, OutboxFailure::Transport, L"No connection to the service");
         switch (AskRetry()) {
         case IDYES:
             // A retry that cannot be posted fails this item only.
@@ -374,6 +378,7 @@ HRESULT CFileUploadStrategy::UploadComplete()
 
 int CFileUploadStrategy::QueryCancel(bool)
 {
+    outbox_.Abandon(currentIndex_);
     RemoveTemporaryFiles();
     return 0;
 }
@@ -381,10 +386,27 @@ int CFileUploadStrategy::QueryCancel(bool)
 void CFileUploadStrategy::OnItemDone()
 {
     target_->OnItemUploaded(currentResult_);
+    outbox_.Sent(currentIndex_);
     RemoveTemporaryFiles();
 }
 
-void CFileUploadStrategy::OnItemFailed() { RemoveTemporaryFiles(); }
+void CFileUploadStrategy::OnItemFailed()
+{
+    outbox_.Abandon(currentIndex_);
+    RemoveTemporaryFiles();
+}
+
+void CFileUploadStrategy::ResumeFromOutbox(const std::wstring& id, const OutboxRecord& record)
+{
+    CUploadItem item(record.path);
+    item.optsize = record.optsize;
+    item.tags = record.tags;
+    item.isPublic = record.isPublic;
+    removeSizeBar_ = record.removeSizeBar;
+    statistics_ = record.statistics;
+    outbox_.Resume(static_cast<int>(items_.size()), id, record);
+    items_.push_back(std::move(item));
+}
 
 void CFileUploadStrategy::RemoveTemporaryFiles()
 {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/ImageTarget.h"
+#include "engine/OutboxTracker.h"
 #include "engine/ServerSelector.h"
 #include "engine/UploadResult.h"
 #include "engine/UploadStrategy.h"
@@ -59,6 +60,12 @@ public:
     virtual bool IsFatalError();
     virtual bool ParseResponse(const wchar_t* response);
 
+    // Adds a waiting upload of the outbox as the next item; the caller
+    // holds the record's lock until the upload ends.
+    void ResumeFromOutbox(const std::wstring& id, const OutboxRecord& record);
+    // Automatic retries before the user is asked (the setting otherwise).
+    void SetImplicitRetryLimit(int limit) { implicitRetryLimit_ = limit < 0 ? 0 : limit; }
+
     const CUploadResult& CurrentResult() const { return currentResult_; }
     const UploadResults& Results() const { return results_; }
     bool RemoveSizeBar() const { return removeSizeBar_; }
@@ -90,6 +97,7 @@ protected:
     int implicitRetryLimit_;
     CServerSelector selector_;
     std::wstring videoUrl_;
+    OutboxTracker outbox_;
 };
 
 // Fills the first "%s" of a string-table text with argument (the text itself

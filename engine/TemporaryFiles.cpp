@@ -81,6 +81,15 @@ bool AdoptTemporaryFile(const std::wstring& path)
     return true;
 }
 
+bool IsAdoptedTemporaryFile(const std::wstring& path)
+{
+    const std::wstring key = AdoptionKey(path);
+    if (key.empty()) return false;
+    AdoptedFiles& adopted = Adopted();
+    ScopedLock hold(adopted.lock);
+    return adopted.paths.count(key) != 0;
+}
+
 bool RemoveTemporaryFile(const std::wstring& path)
 {
     const std::wstring key = AdoptionKey(path);

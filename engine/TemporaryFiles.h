@@ -16,6 +16,8 @@ std::wstring UserTempFolder();
 // Records that the product wrote path and may delete it once its upload is
 // over. Paths outside the temporary folder are not recorded (false).
 bool AdoptTemporaryFile(const std::wstring& path);
+// True when the product wrote path (AdoptTemporaryFile) and has not deleted it.
+bool IsAdoptedTemporaryFile(const std::wstring& path);
 // Deletes path when the product wrote it (AdoptTemporaryFile) and it lies in
 // the user's temporary folder; returns true when a file was deleted. Any
 // other path, the user's own files among them, is left alone.

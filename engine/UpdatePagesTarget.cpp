@@ -13,7 +13,8 @@ namespace {
 const int kMaxChildDepth = 7;
 
 struct Search {
-    WPARAM kinds;
+    UINT message;
+    WPARAM wParam;
     int notified;
 };
 
@@ -28,7 +29,7 @@ bool IsToolbarWindow(HWND window)
 void Visit(HWND window, int depth, Search& search)
 {
     if (IsToolbarWindow(window)) {
-        if (PostMessageW(window, WM_TOOLBAR_REFRESH_MY_PAGES, search.kinds, 0)) ++search.notified;
+        if (PostMessageW(window, search.message, search.wParam, 0)) ++search.notified;
         return;
     }
     if (depth >= kMaxChildDepth) return;
@@ -56,12 +57,14 @@ WPARAM CUpdatePagesTarget::UploadedKindsOf(const UploadResults& results)
     return kinds;
 }
 
-int CUpdatePagesTarget::NotifyToolbarWindows(WPARAM kinds)
+int PostToToolbarWindows(UINT message, WPARAM wParam)
 {
-    Search search = {kinds, 0};
+    Search search = {message, wParam, 0};
     EnumWindows(VisitTopLevel, reinterpret_cast<LPARAM>(&search));
     return search.notified;
 }
+
+int CUpdatePagesTarget::NotifyToolbarWindows(WPARAM kinds) { return PostToToolbarWindows(WM_TOOLBAR_REFRESH_MY_PAGES, kinds); }
 
 void CUpdatePagesTarget::OnUploadComplete(const UploadResults& results)
 try {

@@ -9,6 +9,8 @@
 // Posted to a toolbar window; wParam holds the kinds that were uploaded.
 enum ToolbarRefreshMessage : UINT {
     WM_TOOLBAR_REFRESH_MY_PAGES = 1813,
+    // wParam: how many waiting uploads were just sent.
+    WM_TOOLBAR_OUTBOX_SENT = 1814,
 };
 
 enum UploadedKinds : WPARAM {
@@ -30,3 +32,7 @@ public:
     // Posts the refresh message to every toolbar window; returns how many got it.
     static int NotifyToolbarWindows(WPARAM kinds);
 };
+
+// Posts message with wParam to every toolbar window of the session; returns
+// how many got it.
+int PostToToolbarWindows(UINT message, WPARAM wParam);

@@ -12,6 +12,7 @@
 #include "common/TextConvert.h"
 #include "common/VersionStrings.h"
 #include "common/WebBrowser.h"
+#include "engine/OutboxSender.h"
 #include "module/ClassTable.h"
 #include "resources/resource.h"
 #include "module/setup/BrowserWindows.h"
@@ -78,6 +79,9 @@ std::wstring StringOr(UINT id, const wchar_t* fallback)
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 try {
+    // Whoever loads the library (a browser's band, the proxy server, a page)
+    // also finishes the uploads that earlier processes left waiting.
+    StartOutboxSender();
     return ToolbarComModule().GetClassObject(clsid, iid, object);
 }
 COM_CATCH_RETURN_FOR(LogWriter("MAIN"), "DllGetClassObject", ThisModule())

@@ -75,6 +75,16 @@
 #define IDS_BUTTON_LOGIN            155
 #define IDS_BUTTON_LOGOUT           156
 #define IDS_PRODUCT_MENU_TIP        160  // tooltip of the product button's arrow
+// waiting uploads: the count button, its menu and the notice
+#define IDS_OUTBOX_COUNT            720  // "%s waiting"
+#define IDS_OUTBOX_SEND_NOW         721
+#define IDS_OUTBOX_DISCARD          722
+#define IDS_OUTBOX_DISCARD_ALL      723
+#define IDS_OUTBOX_SENT             724  // "%s waiting uploads were sent"
+#define IDS_OUTBOX_ATTEMPTS         725  // "attempts: %s"
+#define IDS_OUTBOX_FILE_GONE        726
+#define IDS_OUTBOX_FILE_CHANGED     727
+#define IDS_OUTBOX_NOT_TRIED        728
 #define IDS_DROP_AVAILABLE_TIP      161  // text-area indicator: drop possible
 #define IDS_DROP_UNAVAILABLE_TIP    162  // text-area indicator: no text area
 #define IDS_TEXTAREA_TITLE          163  // title given to the page's text areas

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/SettingsKey.h"
+
 namespace vptest {
 namespace {
 
@@ -13,6 +15,19 @@ const wchar_t kEnvName[] = L"VP_TEST_HKCU";
 std::wstring g_path;
 HKEY g_key = nullptr;
 bool g_owner = false;
+
+// Uploads that fail on purpose in one test must not be sent again in the
+// next: the outbox is off unless a test turns it on.
+void OutboxOffByDefault()
+{
+    HKEY settings = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, SettingsKeyPath(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &settings,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    const DWORD off = 0;
+    RegSetValueExW(settings, L"Outbox", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof(off));
+    RegCloseKey(settings);
+}
 
 }  // namespace
 
@@ -34,11 +49,14 @@ void RegistrySandbox::Enter()
         std::fprintf(stderr, "cannot set up the registry sandbox\n");
         std::exit(4);
     }
+    // A child process joins its parent's settings as they are.
+    if (g_owner) OutboxOffByDefault();
 }
 
 void RegistrySandbox::Reset()
 {
     if (g_key) RegDeleteTreeW(g_key, nullptr);
+    OutboxOffByDefault();
 }
 
 void RegistrySandbox::Leave()

@@ -5,7 +5,7 @@
 // the links the toolbar then pastes.
 //
 //   vpbandhost [--logged-out] [--drop-available] [--indicator-off] [--history N]
-//              [--menu product|paste|upload] [--shot FILE.png]
+//              [--waiting] [--menu product|paste|upload|outbox] [--shot FILE.png]
 //              [--server HOST:PORT] [--upload FILE]...
 #include <windows.h>
 #include <commctrl.h>
@@ -18,6 +18,7 @@
 #include "browser/DragAndDropHandler.h"
 #include "browser/StockBar.h"
 #include "common/ModuleInstance.h"
+#include "engine/Outbox.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"
 #include "engine/UploadHistory.h"
@@ -36,6 +37,7 @@ struct Options {
     bool dropAvailable = false;
     bool indicatorOff = false;
     int history = 0;
+    bool waiting = false;
     std::wstring menu;
     std::wstring shot;
     std::wstring server;
@@ -51,6 +53,7 @@ bool Parse(int argc, wchar_t** argv, Options& options)
         else if (arg == L"--drop-available") options.dropAvailable = true;
         else if (arg == L"--indicator-off") options.indicatorOff = true;
         else if (arg == L"--history" && hasValue) options.history = _wtoi(argv[++i]);
+        else if (arg == L"--waiting") options.waiting = true;
         else if (arg == L"--menu" && hasValue) options.menu = argv[++i];
         else if (arg == L"--shot" && hasValue) options.shot = argv[++i];
         else if (arg == L"--server" && hasValue) options.server = argv[++i];
@@ -117,9 +120,62 @@ void PrepareSettings(const Options& options)
     }
 }
 
+// Three uploads waiting in an outbox of this run's own (removed at the end),
+// so that no later run shows or sends them: two whose last attempt failed
+// and one whose file was deleted since.
+class WaitingUploads {
+public:
+    explicit WaitingUploads(bool make)
+    {
+        if (!make) return;
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"vpbandhost-outbox-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        Outbox::SetLocation(folder_);
+        SettingsStore().WriteNumber(L"Outbox", 1);
+        Add(L"beach at dusk.jpg", L"No connection to the service", 3, true);
+        Add(L"screenshot 2.png", L"The answer could not be read", 1, true);
+        Add(L"holiday clip.flv", L"", 0, false);
+    }
+    ~WaitingUploads()
+    {
+        if (folder_.empty()) return;
+        Outbox outbox;
+        for (const auto& entry : outbox.List()) outbox.Remove(entry.id);
+        for (const auto& file : files_) DeleteFileW(file.c_str());
+        RemoveDirectoryW((folder_ + L"damaged").c_str());
+        RemoveDirectoryW(folder_.c_str());
+        Outbox::SetLocation(std::wstring());
+    }
+
+private:
+    void Add(const std::wstring& name, const std::wstring& failure, int attempts, bool present)
+    {
+        OutboxRecord record;
+        record.path = folder_ + name;
+        record.name = record.path;
+        record.lastFailure = failure;
+        record.attempts = attempts;
+        record.nextAttempt = ~0ULL;  // never due while the picture is taken
+        if (present) {
+            HANDLE file = CreateFileW(record.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+            ReadFileStamp(record.path, record.fileSize, record.fileTime);
+            files_.push_back(record.path);
+        }
+        OutboxAdmission admission;
+        Outbox().Add(record, 0, admission);
+    }
+
+    std::wstring folder_;
+    std::vector<std::wstring> files_;
+};
+
 int Run(const Options& options)
 {
     PrepareSettings(options);
+    WaitingUploads waiting(options.waiting);
     // The band's interface crosses to the upload thread through the type
     // library, registered from this program's own resources.
     ComPtr<ITypeLib> typeLib;
@@ -189,6 +245,7 @@ int Run(const Options& options)
         notify.hdr.hwndFrom = toolbar;
         notify.hdr.code = TBN_DROPDOWN;
         notify.iItem = options.menu == L"paste"    ? ID_BUTTON_PASTE
+                       : options.menu == L"outbox" ? ID_BUTTON_OUTBOX
                        : options.menu == L"upload" ? ID_BUTTON_UPLOAD
                                                    : ID_BUTTON_PRODUCT;
         SendMessageW(toolbar, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
@@ -236,7 +293,8 @@ int wmain(int argc, wchar_t** argv)
     Options options;
     if (!Parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: vpbandhost [--logged-out] [--drop-available] [--indicator-off] [--history N] "
-                             "[--menu product|paste|upload] [--shot FILE.png] [--server HOST:PORT] [--upload FILE]...\n");
+                             "[--waiting] [--menu product|paste|upload|outbox] [--shot FILE.png] [--server HOST:PORT] "
+                             "[--upload FILE]...\n");
         return 2;
     }
     if (FAILED(OleInitialize(nullptr))) return 3;

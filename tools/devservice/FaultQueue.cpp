@@ -34,6 +34,7 @@ std::string Fault::describe() const {
     if (delayMs) add("delay_ms=" + std::to_string(delayMs));
     if (closeAfter >= 0) add("close_after=" + std::to_string(closeAfter));
     if (readRate) add("read_rate=" + std::to_string(readRate));
+    if (forMs) add("for_ms=" + std::to_string(forMs));
     return out;
 }
 
@@ -43,7 +44,7 @@ std::string Fault::toJson() const {
            jsonString(body == Body::NotXml ? "not_xml" : body == Body::Empty ? "empty" : "") +
            ",\"answer\":" + (answer ? jsonString(*answer) : "null") +
            ",\"delay_ms\":" + std::to_string(delayMs) + ",\"close_after\":" + std::to_string(closeAfter) +
-           ",\"read_rate\":" + std::to_string(readRate) + "}";
+           ",\"read_rate\":" + std::to_string(readRate) + ",\"for_ms\":" + std::to_string(forMs) + "}";
 }
 
 std::optional<Fault> faultFromParams(const std::multimap<std::string, std::string>& params, std::string& error) {
@@ -82,6 +83,9 @@ std::optional<Fault> faultFromParams(const std::multimap<std::string, std::strin
             if (!readInteger(value, 1, INT64_MAX / 2, n)) { error = "read_rate must be >= 1"; return std::nullopt; }
             fault.readRate = n;
             effect = true;
+        } else if (name == "for_ms") {
+            if (!readInteger(value, 1, 3600000, n)) { error = "for_ms must be 1..3600000"; return std::nullopt; }
+            fault.forMs = n;
         } else {
             error = "unknown parameter " + name;
             return std::nullopt;
@@ -97,12 +101,19 @@ std::optional<Fault> faultFromParams(const std::multimap<std::string, std::strin
 void FaultQueue::arm(const Fault& fault) {
     std::lock_guard<std::mutex> lock(mutex_);
     faults_.push_back(fault);
+    faults_.back().armedAt = std::chrono::steady_clock::now();
 }
 
 std::optional<Fault> FaultQueue::takeForUpload() {
     std::lock_guard<std::mutex> lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    while (!faults_.empty() && faults_.front().forMs &&
+           now - faults_.front().armedAt >= std::chrono::milliseconds(faults_.front().forMs))
+        faults_.pop_front();
     if (faults_.empty())
         return std::nullopt;
+    if (faults_.front().forMs)
+        return faults_.front();
     Fault fault = faults_.front();
     if (--faults_.front().count <= 0)
         faults_.pop_front();

@@ -1,8 +1,11 @@
 // Faults that tests arm for the next uploads: each armed fault applies to
-// the next `count` requests to the upload endpoint, in the order armed.
+// the next `count` requests to the upload endpoint, in the order armed, or,
+// with `for_ms`, to every upload until that long after it was armed (a
+// service that stays unavailable for a while).
 // One fault may combine several effects (for example a delay and a status).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -23,13 +26,15 @@ struct Fault {
     int delayMs = 0;              // wait this long before answering
     std::int64_t closeAfter = -1; // close the connection after this many form-data bytes
     std::int64_t readRate = 0;    // read the body at most this many bytes per second
+    std::int64_t forMs = 0;       // not 0: every upload until this long after arming, whatever count says
+    std::chrono::steady_clock::time_point armedAt;
 
     std::string describe() const;  // "status=503,delay_ms=200", for records
     std::string toJson() const;
 };
 
 // Reads a fault from request parameters: count, status, error, body
-// (not_xml|empty), answer (a crafted body), delay_ms, close_after, read_rate. Returns nothing and sets
+// (not_xml|empty), answer (a crafted body), delay_ms, close_after, read_rate, for_ms. Returns nothing and sets
 // error when a value is invalid or no effect is given.
 std::optional<Fault> faultFromParams(const std::multimap<std::string, std::string>& params, std::string& error);
 

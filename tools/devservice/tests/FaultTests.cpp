@@ -29,6 +29,25 @@ TEST_F(FaultTest, HttpStatusAppliesToTheArmedNumberOfUploadsOnly) {
     EXPECT_TRUE(service_->store().items().size() == 1);
 }
 
+TEST_F(FaultTest, ATimedFaultAppliesToEveryUploadUntilItsTimeIsUpThenTheNextFaultFollows) {
+    armFault("status=503&for_ms=400");
+    armFault("body=empty");
+    const auto armed = Clock::now();
+    int unavailable = 0;
+    while (Clock::now() - armed < std::chrono::milliseconds(300)) {
+        auto res = plainUpload();
+        ASSERT_TRUE(res);
+        EXPECT_EQ(503, res->status);
+        ++unavailable;
+    }
+    EXPECT_GE(unavailable, 2) << "more uploads than any count said";
+    std::this_thread::sleep_until(armed + std::chrono::milliseconds(450));  // the time the fault is about
+    auto next = plainUpload();
+    ASSERT_TRUE(next);
+    EXPECT_FALSE(stored(next)) << "the fault armed after it applies next";
+    EXPECT_TRUE(stored(plainUpload()));
+}
+
 TEST_F(FaultTest, ErrorIdIsAnsweredAsAnXmlError) {
     armFault("error=transload_error");
     auto res = plainUpload();

@@ -1,0 +1,43 @@
+// One waiting upload of the outbox as it is kept on disk: what to send, with
+// which options, and how its attempts went. The file format is plain UTF-8
+// "key=value" lines closed by a checksum line, so that a torn or altered file
+// is recognised and never half-read.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+enum class OutboxKind { File = 0, Transload = 1, BlogPost = 2, SlideshowMember = 3, TagQueueItem = 4 };
+
+struct OutboxRecord {
+    OutboxKind kind = OutboxKind::File;
+    // The file or address to send: the user's own file, or a copy the outbox
+    // keeps in its folder (keptCopy) when the product made the file.
+    std::wstring path;
+    bool keptCopy = false;
+    // What the user sees in the list: the original name of the item.
+    std::wstring name;
+    std::string optsize;
+    std::string tags;
+    bool isPublic = true;
+    bool removeSizeBar = true;
+    int statistics = 0;
+    ULONGLONG created = 0;  // FILETIME of the first write
+    // The user's file when recorded, to notice a change before sending.
+    ULONGLONG fileSize = 0;
+    ULONGLONG fileTime = 0;
+    int attempts = 0;
+    std::wstring lastFailure;
+    ULONGLONG nextAttempt = 0;  // FILETIME before which no retry starts
+};
+
+// Records larger than this are refused on reading and never written.
+constexpr size_t kMaxOutboxRecordBytes = 64 * 1024;
+
+// The record as file contents; empty when a text holds a NUL or the record
+// would exceed kMaxOutboxRecordBytes.
+std::string SerializeOutboxRecord(const OutboxRecord& record);
+// Fills record from file contents; false (record unspecified) for anything
+// that is not a whole, unaltered record of this format.
+bool ParseOutboxRecord(const std::string& bytes, OutboxRecord& record);

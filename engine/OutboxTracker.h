@@ -1,0 +1,56 @@
+// Keeps the items of one upload in the outbox from just before their request
+// until their answer is in the history, so that an item whose upload failed
+// in a way that may pass, or whose process ended mid-request, is sent later.
+// The strategy calls it on its upload thread; the record locks it takes
+// belong to that thread.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "engine/Outbox.h"
+#include "engine/OutboxPolicy.h"
+#include "engine/UploadItem.h"
+
+class OutboxTracker {
+public:
+    // Tracks nothing when the outbox is off or cannot be made.
+    OutboxTracker();
+    ~OutboxTracker();
+    OutboxTracker(const OutboxTracker&) = delete;
+    OutboxTracker& operator=(const OutboxTracker&) = delete;
+
+    // Item index is the waiting record id, sent again by a caller that
+    // holds its lock.
+    void Resume(int index, const std::wstring& id, const OutboxRecord& record);
+
+    // Before each request of item index. The first call writes its record;
+    // madeByProduct says that the file is the product's own temporary file,
+    // which the outbox keeps should the item not be sent.
+    void BeforeSend(int index, const CUploadItem& item, bool removeSizeBar, int statistics, bool madeByProduct);
+    // The item's answer is in the history: its record and kept copy go, and
+    // the senders of the session learn that the service answers again.
+    void Sent(int index);
+    // An attempt failed; a refusal that will not change drops the record.
+    void Failed(int index, OutboxFailure failure, const std::wstring& reason);
+    // The upload of the item ends without an answer. A record whose attempt
+    // failed stays (with the product's file moved into the outbox); one the
+    // user gave up without a failure goes.
+    void Abandon(int index);
+
+private:
+    struct Tracked {
+        std::wstring id;
+        OutboxRecord record;
+        std::unique_ptr<OutboxRecordLock> lock;
+        bool madeByProduct = false;
+        bool failed = false;
+        bool resumed = false;
+    };
+    void Keep(Tracked& tracked);
+
+    Outbox outbox_;
+    bool enabled_;
+    std::map<int, Tracked> items_;
+};

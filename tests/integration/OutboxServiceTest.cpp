@@ -1,0 +1,287 @@
+// The outbox against the development service: uploads that meet a dropped
+// connection or an unavailable service stay waiting and arrive, once each,
+// when a later pass finds the service back; a failed screen capture is kept
+// until it is sent; lasting refusals and a switched-off outbox keep nothing.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "common/RegKey.h"
+#include "common/SettingsKey.h"
+#include "common/SettingsStore.h"
+#include "engine/FileUploadStrategy.h"
+#include "engine/Outbox.h"
+#include "engine/OutboxSender.h"
+#include "engine/ScreenCapture.h"
+#include "engine/UploadHistory.h"
+#include "integration/ServiceTestBase.h"
+#include "integration/StrategyRun.h"
+#include "common/TextConvert.h"
+#include "engine/IEImageUploader.h"
+#include "support/ChildProcess.h"
+#include "support/EngineFakes.h"
+#include "support/TempFolder.h"
+#include "support/UploadLoop.h"
+
+namespace {
+
+using vptest::UploadRecords;
+
+CUploadStrategy* FileStrategy(const std::vector<std::wstring>& paths)
+{
+    auto* strategy = new CFileUploadStrategy;
+    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(paths.size()));
+    for (LONG i = 0; i < static_cast<LONG>(paths.size()); ++i) {
+        BSTR text = SysAllocString(paths[static_cast<size_t>(i)].c_str());
+        SafeArrayPutElement(array, &i, text);
+        SysFreeString(text);
+    }
+    VARIANT items, none;
+    VariantInit(&none);
+    V_VT(&items) = VT_ARRAY | VT_BSTR;
+    V_ARRAY(&items) = array;
+    EXPECT_EQ(0, strategy->Initialize(items, none, none, none));
+    VariantClear(&items);
+    return strategy;
+}
+
+// Says, through a named event, that the request body is on its way.
+class SignalingProgress : public vptest::FakeProgress {
+public:
+    explicit SignalingProgress(HANDLE event) : event_(event) {}
+    void SetProgress(int position, int range) override
+    {
+        if (position > 0) SetEvent(event_);
+    }
+
+private:
+    HANDLE event_;
+};
+
+// Uploads the file argv[1] with the outbox in argv[0] and signals the event
+// named argv[2] once the body is being sent; the test ends the process then.
+VP_TEST_CHILD(UploadUntilEnded)
+{
+    if (argc < 3) return 90;
+    Outbox::SetLocation(Widen(argv[0]));
+    HANDLE sending = OpenEventW(EVENT_MODIFY_STATE, FALSE, Widen(argv[2]).c_str());
+    if (!sending) return 91;
+    vptest::StrategyRecord record;
+    vptest::RunInApartment([&] {
+        Microsoft::WRL::ComPtr<CIEImageUploader> uploader = CIEImageUploader::Make();
+        uploader->SetProgressDisplay(new SignalingProgress(sending));
+        uploader->put_target(reinterpret_cast<LONG_PTR>(new vptest::StrategyRecordTarget(&record)));
+        uploader->put_strategy(reinterpret_cast<LONG_PTR>(FileStrategy({Widen(argv[1])})));
+        uploader->Upload();
+        vptest::PumpUntilFinished(120000);
+    });
+    return 92;  // only when the upload ended before the test ended this process
+}
+
+// Waits for the event named argv[1], then makes one pass over the outbox in
+// argv[0]; the exit code is the number of records it sent.
+VP_TEST_CHILD(SendWaitingUploads)
+{
+    if (argc < 2) return 90;
+    Outbox::SetLocation(Widen(argv[0]));
+    HANDLE go = OpenEventW(SYNCHRONIZE, FALSE, Widen(argv[1]).c_str());
+    if (!go || WaitForSingleObject(go, 60000) != WAIT_OBJECT_0) return 91;
+    int sent = -1;
+    vptest::RunInApartment([&] {
+        Outbox outbox;
+        sent = SendDueUploads(outbox).sent;
+    });
+    return sent;
+}
+
+class OutboxServiceTest : public vptest::ServiceTestBase {
+protected:
+    void SetUp() override
+    {
+        ServiceTestBase::SetUp();
+        SetSetting(L"Outbox", 1);
+        SetSetting(L"ImplicitRetryCount", 0);
+        Outbox::SetLocation(box_.Path());
+    }
+    void TearDown() override { Outbox::SetLocation(std::wstring()); }
+
+    void SetSetting(const wchar_t* name, DWORD value)
+    {
+        RegKey key;
+        key.Create(HKEY_CURRENT_USER, SettingsKeyPath());
+        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    }
+
+    // The user's upload of paths, answering the error box with answers.
+    vptest::StrategyOutcome Upload(const std::vector<std::wstring>& paths, std::deque<int> answers)
+    {
+        vptest::StrategyRecord record;
+        return vptest::RunStrategy([&] { return FileStrategy(paths); }, std::move(answers), record);
+    }
+
+    // A pass of the background sender, as it runs on its own apartment.
+    OutboxPassResult Pass(bool evenNotDue)
+    {
+        OutboxPassResult pass;
+        vptest::RunInApartment([&] {
+            Outbox outbox;
+            pass = SendDueUploads(outbox, nullptr, evenNotDue);
+        });
+        return pass;
+    }
+
+    size_t Stored()
+    {
+        size_t stored = 0;
+        for (const auto& request : UploadRecords(service_.Requests()))
+            if (request["outcome"].String() == "stored") ++stored;
+        return stored;
+    }
+
+    vptest::TempFolder box_;
+};
+
+TEST_F(OutboxServiceTest, UploadsThatMetADroppedConnectionAndAnUnavailableServiceArriveOnceWhenItIsBack)
+{
+    std::vector<std::wstring> paths;
+    for (const wchar_t* name : {L"one.swf", L"two.swf", L"three.swf"})
+        paths.push_back(folder_.Write(name, std::string(30000, static_cast<char>(name[0]))));
+    service_.ArmFault(L"close_after=4096");
+    service_.ArmFault(L"status=503&for_ms=60000");
+    // The user gives each item up in the error box; they wait all the same.
+    vptest::StrategyOutcome outcome = Upload(paths, {IDNO, IDNO, IDNO});
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(0, outcome.uploaded);
+
+    Outbox outbox;
+    std::vector<Outbox::Entry> waiting = outbox.List();
+    ASSERT_EQ(3u, waiting.size());
+    EXPECT_EQ(paths[0], waiting[0].record.path);
+    EXPECT_EQ(1, waiting[0].record.attempts);
+    EXPECT_FALSE(waiting[0].record.lastFailure.empty());
+    EXPECT_GT(waiting[0].record.nextAttempt, OutboxNow()) << "the retry is scheduled, not immediate";
+    OutboxPassResult early = Pass(false);
+    EXPECT_EQ(0, early.sent);
+    EXPECT_EQ(3, early.waiting) << "no retry is due yet";
+
+    // Still unavailable: every item stays, one attempt more.
+    const size_t requestsBefore = UploadRecords(service_.Requests()).size();
+    EXPECT_EQ(0, Pass(true).sent);
+    EXPECT_EQ(requestsBefore + 3, UploadRecords(service_.Requests()).size());
+    ASSERT_EQ(3u, outbox.List().size());
+    EXPECT_EQ(2, outbox.List()[0].record.attempts);
+
+    service_.Reset();  // the service is back
+    OutboxPassResult back = Pass(true);
+    EXPECT_EQ(3, back.sent);
+    EXPECT_EQ(0, back.waiting);
+    EXPECT_EQ(3u, Stored());
+    EXPECT_TRUE(outbox.List().empty());
+    SettingsStore store;
+    UploadHistory history(store);
+    EXPECT_EQ(3, history.HistoryCount()) << "every link is in the history";
+
+    EXPECT_EQ(0, Pass(true).sent);
+    EXPECT_EQ(3u, Stored()) << "each item arrived exactly once";
+}
+
+TEST_F(OutboxServiceTest, TheSenderThreadSendsAWaitingUploadAsSoonAsAnotherUploadIsAnswered)
+{
+    const std::wstring early = folder_.Write(L"early.swf", std::string(20000, 'e'));
+    service_.ArmFault(L"status=503");
+    Upload({early}, {IDNO});
+    Outbox outbox;
+    ASSERT_EQ(1u, outbox.List().size());
+    const ULONGLONG due = outbox.List()[0].record.nextAttempt;
+
+    // Started as when the library loads: the record is not due, so it waits.
+    HANDLE change = FindFirstChangeNotificationW(box_.Path().c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
+    ASSERT_NE(INVALID_HANDLE_VALUE, change);
+    StartOutboxSender();
+    EXPECT_EQ(1, Upload({folder_.Write(L"later.swf", std::string(20000, 'l'))}, {}).uploaded);
+
+    // The answer to the later upload sends the early one long before its time.
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    while (!outbox.List().empty() && GetTickCount64() < deadline) {
+        WaitForSingleObject(change, 1000);
+        FindNextChangeNotification(change);
+    }
+    FindCloseChangeNotification(change);
+    EXPECT_TRUE(outbox.List().empty());
+    EXPECT_LT(OutboxNow(), due) << "sent before its retry was due";
+    EXPECT_EQ(2u, Stored());
+}
+
+TEST_F(OutboxServiceTest, AFailedScreenCaptureIsKeptUntilItIsSentThenRemoved)
+{
+    std::wstring capture;
+    ASSERT_TRUE(CaptureScreenShot(GetDesktopWindow(), capture));
+    const std::string bytes = vptest::ReadFileBytes(capture);
+    service_.ArmFault(L"status=503");
+    EXPECT_TRUE(Upload({capture}, {IDNO}).finished);
+
+    Outbox outbox;
+    std::vector<Outbox::Entry> waiting = outbox.List();
+    ASSERT_EQ(1u, waiting.size());
+    EXPECT_FALSE(vptest::FileExists(capture)) << "the capture left the temporary folder";
+    ASSERT_TRUE(waiting[0].record.keptCopy);
+    EXPECT_EQ(bytes, vptest::ReadFileBytes(waiting[0].record.path)) << "and waits, whole, in the outbox";
+
+    EXPECT_EQ(1, Pass(true).sent);
+    EXPECT_EQ(1u, Stored());
+    EXPECT_FALSE(vptest::FileExists(waiting[0].record.path)) << "the kept copy goes once it is sent";
+}
+
+TEST_F(OutboxServiceTest, LastingRefusalsAndASwitchedOffOutboxKeepNothing)
+{
+    std::wstring path = folder_.Write(L"big.swf", std::string(5000, 'b'));
+    service_.Post(L"/__devservice/config?max_file_size=1000");
+    Upload({path}, {IDOK});
+    service_.Post(L"/__devservice/config?max_file_size=104857600");
+    EXPECT_TRUE(Outbox().List().empty()) << "a file too big stays too big";
+
+    SetSetting(L"Outbox", 0);
+    service_.ArmFault(L"close_after=10");
+    Upload({path}, {IDNO});
+    EXPECT_TRUE(Outbox().List().empty()) << "switched off, uploads go as without it";
+    EXPECT_TRUE(vptest::FileExists(path));
+}
+
+TEST_F(OutboxServiceTest, AnUploadCutOffByItsProcessEndIsSentOnceByOneOfTwoLaterProcesses)
+{
+    const std::wstring path = folder_.Write(L"large.swf", std::string(20 * 1024 * 1024, 'z'));
+    const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
+    const std::wstring sendingName = L"VellumpostTestOutboxSending" + suffix;
+    const std::wstring goName = L"VellumpostTestOutboxGo" + suffix;
+    HANDLE sending = CreateEventW(nullptr, TRUE, FALSE, sendingName.c_str());
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, goName.c_str());
+    // The service reads slowly, so that the process ends mid-request.
+    service_.ArmFault(L"read_rate=1000000");
+    HANDLE uploading = vptest::StartChild("UploadUntilEnded", {box_.Path(), path, sendingName});
+    ASSERT_NE(nullptr, uploading);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(sending, 60000));
+    TerminateProcess(uploading, 9);
+    WaitForSingleObject(uploading, 30000);
+    CloseHandle(uploading);
+    ASSERT_EQ(1u, Outbox().List().size()) << "the ended upload waits";
+    EXPECT_EQ(0u, Stored());
+
+    HANDLE first = vptest::StartChild("SendWaitingUploads", {box_.Path(), goName});
+    HANDLE second = vptest::StartChild("SendWaitingUploads", {box_.Path(), goName});
+    SetEvent(go);
+    const int sentByFirst = vptest::WaitChild(first, 120000);
+    const int sentBySecond = vptest::WaitChild(second, 120000);
+    EXPECT_EQ(1, sentByFirst + sentBySecond) << sentByFirst << " and " << sentBySecond;
+    EXPECT_EQ(1u, Stored()) << "sent once";
+    EXPECT_TRUE(Outbox().List().empty());
+    SettingsStore store;
+    UploadHistory history(store);
+    EXPECT_EQ(1, history.HistoryCount());
+    CloseHandle(sending);
+    CloseHandle(go);
+}
+
+}  // namespace
