@@ -28,6 +28,7 @@
 #include "support/BrowserDoubles.h"
 #include "support/BrowserStockBar.h"
 #include "support/DevService.h"
+#include "support/DialogResponder.h"
 #include "support/Pictures.h"
 #include "support/Registration.h"
 #include "support/Sha256.h"
@@ -87,9 +88,9 @@ private:
         auto* answerer = static_cast<DialogAnswerer*>(self);
         // Polling another thread's window: there is no event to wait on.
         for (int attempt = 0; attempt < 400 && WaitForSingleObject(answerer->stop_, 50) == WAIT_TIMEOUT; ++attempt) {
-            HWND dialog = FindWindowW(L"#32770", answerer->title_.c_str());
-            if (!dialog) continue;
-            answerer->answer_(dialog);
+            const std::vector<HWND> dialogs = vptest::OwnDialogs(answerer->title_);
+            if (dialogs.empty()) continue;
+            answerer->answer_(dialogs.front());
             answerer->answered = true;
             break;
         }

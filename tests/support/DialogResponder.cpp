@@ -28,6 +28,13 @@ BOOL CALLBACK Collect(HWND window, LPARAM parameter)
 
 }  // namespace
 
+std::vector<HWND> OwnDialogs(const std::wstring& caption)
+{
+    Search search{&caption, {}};
+    EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 DialogResponder::DialogResponder(std::wstring caption, UINT button, std::function<void(HWND)> read, int control)
     : caption_(std::move(caption)), button_(button), read_(std::move(read)), control_(control),
       thread_([this] { Watch(); })
@@ -46,9 +53,7 @@ void DialogResponder::Watch()
         // A handle of a closed dialog may come back for the next one.
         seen_.erase(std::remove_if(seen_.begin(), seen_.end(), [](HWND window) { return !IsWindow(window); }),
                     seen_.end());
-        Search search{&caption_, {}};
-        EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
-        for (HWND dialog : search.found) {
+        for (HWND dialog : OwnDialogs(caption_)) {
             if (std::find(seen_.begin(), seen_.end(), dialog) != seen_.end()) continue;
             if (control_ && !GetDlgItem(dialog, control_)) continue;
             seen_.push_back(dialog);

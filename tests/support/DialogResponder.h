@@ -39,6 +39,10 @@ private:
     std::thread thread_;
 };
 
+// The visible dialogs of this process with the caption. Tests share one
+// desktop, so a dialog of another test program is never theirs to answer.
+std::vector<HWND> OwnDialogs(const std::wstring& caption);
+
 // The rows of a report list view as "column 0|column 1" texts.
 std::vector<std::wstring> ListRows(HWND list);
 
