@@ -14,6 +14,7 @@
 #include "common/HResult.h"
 #include "common/LogWriter.h"
 #include "common/ProcessSnapshot.h"
+#include "common/SettingsStore.h"
 #include "menuproxy/ContextMenuProxy.h"
 #include "menuproxy/ShutDownServer.h"
 
@@ -135,6 +136,12 @@ bool ProxyCommandLineForces(const wchar_t* commandLine)
     return false;
 }
 
+DWORD ProxyIdleExitMs(const DWORD* setting) noexcept
+{
+    if (!setting) return kProxyIdleExitMs;
+    return *setting < 500 ? 500 : *setting > 600000 ? 600000 : *setting;
+}
+
 bool IdleMonitor::Check(ULONGLONG now, bool busy) noexcept
 {
     if (busy) {
@@ -222,6 +229,12 @@ HRESULT LetCrashesEndTheProcess()
 
 namespace {
 
+DWORD ConfiguredIdleExitMs()
+{
+    DWORD setting = 0;
+    return ProxyIdleExitMs(SettingsStore().ReadNumber(L"ProxyIdleTime", setting) ? &setting : nullptr);
+}
+
 // The serving message loop: COM calls, the idle timer and the two stop
 // requests of a second copy of the program. A plain stop (its event, or the
 // ShutDown call's quit message) lets no new client in and ends once the
@@ -241,7 +254,7 @@ public:
     void Run()
     {
         // A thread timer: its messages come to this loop without a window.
-        const UINT_PTR timer = SetTimer(nullptr, 0, kProxyIdleCheckMs, nullptr);
+        const UINT_PTR timer = SetTimer(nullptr, 0, ProxyIdleCheckMs(idleMs_), nullptr);
         HANDLE waits[2];
         DWORD count = 0;
         if (forcedStop_.IsValid()) waits[count++] = forcedStop_;
@@ -318,7 +331,8 @@ private:
     const LogWriter& log_;
     Event stop_;
     Event forcedStop_;
-    IdleMonitor idle_{kProxyIdleExitMs};
+    const DWORD idleMs_ = ConfiguredIdleExitMs();
+    IdleMonitor idle_{idleMs_};
     bool stopping_ = false;
 };
 

@@ -36,6 +36,12 @@ private:
 
 inline constexpr DWORD kProxyIdleExitMs = 5000;
 inline constexpr DWORD kProxyIdleCheckMs = 1000;
+// The idle time from the "ProxyIdleTime" setting (milliseconds, for machines
+// and tests that want the server gone sooner or later), held to 500 ms..10 min;
+// kProxyIdleExitMs without it.
+DWORD ProxyIdleExitMs(const DWORD* setting) noexcept;
+// Checks come four times per idle time, once a second at most.
+inline DWORD ProxyIdleCheckMs(DWORD idleMs) noexcept { return idleMs / 4 < kProxyIdleCheckMs ? idleMs / 4 : kProxyIdleCheckMs; }
 // How long "ShutDown" and "UnregServer" wait for the running servers to end.
 inline constexpr DWORD kProxyStopWaitMs = 60000;
 

@@ -99,7 +99,9 @@ HRESULT CreateProxy(ComPtr<IContextMenuProxy>& proxy)
 class ExplorerBridge : public testing::Test {
 protected:
     // The servers COM starts read the user's own settings, not this test's
-    // sandbox: their log is on while the suite runs.
+    // sandbox: while the suite runs their log is on and they end kIdleMs
+    // after their last client instead of the usual 5 s.
+    static constexpr DWORD kIdleMs = 1000;
     static void ServerLog(bool on)
     {
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
@@ -107,6 +109,11 @@ protected:
         if (settings.Create(HKEY_CURRENT_USER, SettingsKeyPath())) {
             const DWORD value = on ? 1 : 0;
             RegSetValueExW(settings, L"log", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+            if (on)
+                RegSetValueExW(settings, L"ProxyIdleTime", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kIdleMs),
+                               sizeof(kIdleMs));
+            else
+                RegDeleteValueW(settings, L"ProxyIdleTime");
         }
         RegistrySandbox::Enter();
     }
@@ -183,6 +190,13 @@ TEST(ProxyRules, CommandLineOptionsAndIdleExit)
     EXPECT_FALSE(idle.Check(7000, true));
     EXPECT_FALSE(idle.Check(8000, false));
     EXPECT_TRUE(idle.Check(13000, false));
+    // The setting's idle time is held to sane bounds.
+    const DWORD tiny = 1, huge = 0xFFFFFFFF, second = 1000;
+    EXPECT_EQ(kProxyIdleExitMs, ProxyIdleExitMs(nullptr));
+    EXPECT_EQ(500u, ProxyIdleExitMs(&tiny));
+    EXPECT_EQ(600000u, ProxyIdleExitMs(&huge));
+    EXPECT_EQ(second, ProxyIdleExitMs(&second));
+    EXPECT_EQ(250u, ProxyIdleCheckMs(second));
 }
 
 // Tag and blog commands carry the files as addresses, which the toolbar
@@ -233,16 +247,16 @@ TEST_F(ExplorerBridge, ProxyEndsIdleAndUnregistrationStopsItFirst)
     // Started without a client, the server ends by itself.
     const ULONGLONG started = GetTickCount64();
     EXPECT_EQ(0, RunProgram(Proxy(), L"-Embedding", 60000));
-    EXPECT_GE(GetTickCount64() - started, 4000u);
+    EXPECT_GE(GetTickCount64() - started, kIdleMs);
 
-    // Started by COM, it ends some 5 s after its last client; a later client starts it again.
+    // Started by COM, it ends some time after its last client; a later client starts it again.
     ComPtr<IContextMenuProxy> proxy;
     ASSERT_EQ(S_OK, CreateProxy(proxy));
     Handle first;
     OpenRunning(L"VellumpostContextMenuProxyX64.exe", first);
     ASSERT_TRUE(first.IsValid());
     proxy.Reset();
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(first, 3000));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(first, kIdleMs / 2));
     EXPECT_TRUE(Ends(first, 30000));
     // Asking to stop when no server runs starts none, so the next client is
     // not handed to a server that is winding down.
