@@ -101,7 +101,7 @@ protected:
     // The servers COM starts read the user's own settings, not this test's
     // sandbox: while the suite runs their log is on and they end kIdleMs
     // after their last client instead of the usual 5 s.
-    static constexpr DWORD kIdleMs = 1000;
+    static constexpr DWORD kIdleMs = 2000;
     static void ServerLog(bool on)
     {
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
@@ -256,7 +256,7 @@ TEST_F(ExplorerBridge, ProxyEndsIdleAndUnregistrationStopsItFirst)
     OpenRunning(L"VellumpostContextMenuProxyX64.exe", first);
     ASSERT_TRUE(first.IsValid());
     proxy.Reset();
-    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(first, kIdleMs / 2));
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(first, kIdleMs / 4));
     EXPECT_TRUE(Ends(first, 30000));
     // Asking to stop when no server runs starts none, so the next client is
     // not handed to a server that is winding down.
