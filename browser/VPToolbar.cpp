@@ -1033,22 +1033,6 @@ void PutStrings(Variant& out, const std::vector<std::wstring>& texts)
     V_ARRAY(value) = array;
 }
 
-// An array of variants made by fill from each value.
-template <typename T, typename Fill>
-void PutArray(Variant& out, const std::vector<T>& values, Fill fill)
-{
-    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
-    if (!array) return;
-    for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
-        Variant element;
-        fill(element, values[static_cast<size_t>(i)]);
-        SafeArrayPutElement(array, &i, element.Get());
-    }
-    VARIANT* value = out.Out();
-    V_VT(value) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(value) = array;
-}
-
 void PutBool(Variant& out, bool flag)
 {
     VARIANT* value = out.Out();
@@ -1120,7 +1104,11 @@ HRESULT CVPToolbar::Upload(IDispatch* destination)
         TagsDialogChoice perFile;
         hr = CFileUploader::Dialogs().tags(window_, dialog.Files(), dialog.tags, dialog.isPublic, perFile);
         if (hr != S_OK) return FAILED(hr) ? hr : S_FALSE;
-        PutArray(tags, perFile.tags, &PutText);
+        PutVariantArray(tags.Out(), perFile.tags, [](VARIANT* element, const std::wstring& text) {
+            Variant made;
+            PutText(made, text);
+            *element = made.Detach();
+        });
         PutFlagArray(publicFlags.Out(), perFile.publicFlags);
     } else {
         if (!dialog.tags.empty()) PutText(tags, dialog.tags);

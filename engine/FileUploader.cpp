@@ -55,21 +55,6 @@ void PutText(VARIANT* out, const std::wstring& text)
 // An array of strings (VT_ARRAY | VT_BSTR) for the items argument.
 void PutPaths(VARIANT* out, const std::vector<std::wstring>& paths) { PutStringArray(out, paths); }
 
-// An array of variants, one per value, for the per-item options.
-template <typename T, typename Fill>
-void PutArray(VARIANT* out, const std::vector<T>& values, Fill fill)
-{
-    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
-    if (!array) throw std::bad_alloc();
-    V_VT(out) = VT_ARRAY | VT_VARIANT;
-    V_ARRAY(out) = array;
-    for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
-        Variant element;
-        fill(element.Get(), values[static_cast<size_t>(i)]);
-        SafeArrayPutElement(array, &i, element.Get());
-    }
-}
-
 // A new reference to a held interface (null when none is held).
 template <typename Interface>
 HRESULT CopyOut(const ComPtr<Interface>& held, Interface** out) noexcept
@@ -265,7 +250,7 @@ try {
         hr = dialogs.tags(callerWindow_, choice.files, choice.tags, request.options.isPublic, perFile);
         if (FAILED(hr)) return hr;
         if (hr != S_OK) return S_FALSE;
-        PutArray(tags.Out(), perFile.tags, &PutText);
+        PutVariantArray(tags.Out(), perFile.tags, &PutText);
         PutFlagArray(publicFlags.Out(), perFile.publicFlags);
     } else {
         PutText(tags.Out(), choice.tags);
