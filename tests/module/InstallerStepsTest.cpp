@@ -278,7 +278,9 @@ TEST_F(HelperProgramsTest, HelpersRunOnlyOn64BitWindowsAndTheirOutcomeIsLogged)
 {
     SetWindows64ForTests(false);
     RegisterHelperPrograms(true, log_);
-    EXPECT_EQ("", NewLog());
+    // Other test processes of this program may log beside it (their own helpers).
+    EXPECT_EQ(std::string::npos, NewLog().find("/regserver")) << NewLog();
+    EXPECT_EQ(std::string::npos, NewLog().find("rundll32")) << NewLog();
 
     // The test program's folder holds neither helper: the proxy server cannot
     // start, the system's RUNDLL32 starts and reports its exit code.
