@@ -101,13 +101,6 @@ void Tell(HWND owner, UINT textId, std::initializer_list<TextArg> args = {})
     MessageBoxW(owner, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-void PutBool(Variant& out, bool flag)
-{
-    VARIANT* value = out.Out();
-    V_VT(value) = VT_BOOL;
-    V_BOOL(value) = flag ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 // Hands items to the uploader's entry point with the user's options.
 HRESULT Send(const PrepareUploader& prepare, LONG action, const std::vector<std::wstring>& items,
              const ClipboardUploadOptions& options, bool transload)
@@ -119,8 +112,8 @@ HRESULT Send(const PrepareUploader& prepare, LONG action, const std::vector<std:
     Variant list, size, publicFlag, tags, removeSizeBar;
     PutStringArray(list.Out(), items);
     if (!options.size.empty()) *size.Out() = Variant(options.size.c_str()).Detach();
-    PutBool(publicFlag, options.isPublic);
-    PutBool(removeSizeBar, options.removeSizeBar);
+    publicFlag.PutBool(options.isPublic);
+    removeSizeBar.PutBool(options.removeSizeBar);
     const VARIANT& sizeText = *size.Get();
     const VARIANT &permission = *publicFlag.Get(), &none = *tags.Get(), &sizeBar = *removeSizeBar.Get();
     hr = transload ? inner->TransloadUrls(*list.Get(), sizeText, permission, none, sizeBar)

@@ -85,29 +85,16 @@ MenuOptions ReadOptions(IStockBar* bar)
     return options;
 }
 
-void PutBool(Variant& out, bool flag)
-{
-    VARIANT* value = out.Out();
-    V_VT(value) = VT_BOOL;
-    V_BOOL(value) = flag ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 // VT_ARRAY | VT_BSTR of texts; false when out of memory.
 bool PutStrings(Variant& out, const std::vector<std::wstring>& texts)
 {
-    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(texts.size()));
-    if (!array) return false;
-    for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
-        Bstr text(texts[static_cast<size_t>(i)].c_str(), static_cast<UINT>(texts[static_cast<size_t>(i)].size()));
-        if (!text.Get() || FAILED(SafeArrayPutElement(array, &i, text.Get()))) {
-            SafeArrayDestroy(array);
-            return false;
-        }
+    try {
+        PutStringArray(out.Out(), texts);
+        return true;
+    } catch (const std::bad_alloc&) {
+        out.Clear();
+        return false;
     }
-    VARIANT* value = out.Out();
-    V_VT(value) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(value) = array;
-    return true;
 }
 
 // The "file:///" addresses of the paths that the upload's file-type test
@@ -252,8 +239,8 @@ HRESULT CImageContextMenu::RunFileCommand(LONG command, const std::vector<std::w
 
     Variant list, optsize(prepared.options.sizeText.c_str()), isPublic, removeSizeBar, tagText;
     if (!PutStrings(list, items)) return E_OUTOFMEMORY;
-    PutBool(isPublic, prepared.options.isPublic);
-    PutBool(removeSizeBar, prepared.options.removeSizeBar);
+    isPublic.PutBool(prepared.options.isPublic);
+    removeSizeBar.PutBool(prepared.options.removeSizeBar);
     if (command == kTag) {
         Variant text(tags.c_str());
         *tagText.Out() = text.Detach();
@@ -569,8 +556,8 @@ try {
     if (copies.resized) prepared.options.sizeText.clear();
 
     Variant items(item.c_str()), optsize(prepared.options.sizeText.c_str()), isPublic, removeSizeBar, tagText;
-    PutBool(isPublic, prepared.options.isPublic);
-    PutBool(removeSizeBar, prepared.options.removeSizeBar);
+    isPublic.PutBool(prepared.options.isPublic);
+    removeSizeBar.PutBool(prepared.options.removeSizeBar);
     HRESULT hr = E_FAIL;
     switch (command) {
     case PictureCommand::Tag: {
@@ -702,10 +689,10 @@ try {
     Prepared prepared;
     HRESULT hr = PrepareUploader(prepared, asFromBrowser + (choice.slideshow ? asSlideshow : asUpload), true);
     if (SUCCEEDED(hr)) {
-        if (!tagged) PutBool(publicFlags, prepared.options.isPublic);
+        if (!tagged) publicFlags.PutBool(prepared.options.isPublic);
         Variant list, optsize(choice.sizeText.c_str()), removeSizeBar, effect(choice.effect.c_str()),
             background(choice.background.c_str());
-        PutBool(removeSizeBar, choice.removeSizeBar);
+        removeSizeBar.PutBool(choice.removeSizeBar);
         hr = PutStrings(list, items) ? S_OK : E_OUTOFMEMORY;
         if (SUCCEEDED(hr))
             hr = choice.slideshow ? prepared.inner->CreateSlideshow(*list.Get(), *optsize.Get(), *publicFlags.Get(),

@@ -1019,27 +1019,6 @@ void CVPToolbar::RefreshMyPages(WPARAM which)
 
 namespace {
 
-// An array of strings (VT_ARRAY | VT_BSTR).
-void PutStrings(Variant& out, const std::vector<std::wstring>& texts)
-{
-    SAFEARRAY* array = SafeArrayCreateVector(VT_BSTR, 0, static_cast<ULONG>(texts.size()));
-    if (!array) return;
-    for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
-        Bstr text(texts[static_cast<size_t>(i)].c_str());
-        SafeArrayPutElement(array, &i, text.Get());
-    }
-    VARIANT* value = out.Out();
-    V_VT(value) = VT_ARRAY | VT_BSTR;
-    V_ARRAY(value) = array;
-}
-
-void PutBool(Variant& out, bool flag)
-{
-    VARIANT* value = out.Out();
-    V_VT(value) = VT_BOOL;
-    V_BOOL(value) = flag ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 void PutText(Variant& out, const std::wstring& text)
 {
     Variant copy(text.c_str());
@@ -1112,12 +1091,12 @@ HRESULT CVPToolbar::Upload(IDispatch* destination)
         PutFlagArray(publicFlags.Out(), perFile.publicFlags);
     } else {
         if (!dialog.tags.empty()) PutText(tags, dialog.tags);
-        PutBool(publicFlags, dialog.isPublic);
+        publicFlags.PutBool(dialog.isPublic);
     }
     Variant items, size, removeSizeBar;
-    PutStrings(items, dialog.Files());
+    PutStringArray(items.Out(), dialog.Files());
     PutText(size, dialog.RequestedSize());
-    PutBool(removeSizeBar, dialog.removeSizeBar);
+    removeSizeBar.PutBool(dialog.removeSizeBar);
     hr = inner->UploadFiles(*items.Get(), *size.Get(), *publicFlags.Get(), *tags.Get(), *removeSizeBar.Get());
     return FAILED(hr) ? hr : S_OK;
 }
@@ -1147,9 +1126,9 @@ HRESULT CVPToolbar::SlideShow(IDispatch* destination)
         if (hr != S_OK) return FAILED(hr) ? hr : S_FALSE;
     }
     Variant items, size, publicFlag, tags, effect, background;
-    PutStrings(items, choice.files);
+    PutStringArray(items.Out(), choice.files);
     PutText(size, choice.sizeText);
-    PutBool(publicFlag, choice.isPublic);
+    publicFlag.PutBool(choice.isPublic);
     PutText(effect, choice.effect);
     PutText(background, choice.background);
     hr = inner->CreateSlideshow(*items.Get(), *size.Get(), *publicFlag.Get(), *tags.Get(), *effect.Get(),

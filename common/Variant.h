@@ -47,6 +47,13 @@ public:
         VariantInit(out);
         return VariantCopy(out, const_cast<VARIANT*>(&value_));
     }
+    // Clears the current value and holds flag (VT_BOOL).
+    void PutBool(bool flag) noexcept
+    {
+        VARIANT* value = Out();
+        V_VT(value) = VT_BOOL;
+        V_BOOL(value) = flag ? VARIANT_TRUE : VARIANT_FALSE;
+    }
     // Hands the value over; this owner is left VT_EMPTY.
     VARIANT Detach() noexcept
     {

@@ -36,12 +36,6 @@ int SlideshowSizeIndex(int pictureIndex)
 
 // --- VARIANT helpers (each fills an empty slot, such as Variant::Out()) ---------------
 
-void PutBool(VARIANT* out, bool value)
-{
-    V_VT(out) = VT_BOOL;
-    V_BOOL(out) = value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
 // A string, or nothing for empty text.
 void PutText(VARIANT* out, const std::wstring& text)
 {
@@ -254,7 +248,7 @@ try {
         PutFlagArray(publicFlags.Out(), perFile.publicFlags);
     } else {
         PutText(tags.Out(), choice.tags);
-        PutBool(publicFlags.Out(), request.options.isPublic);
+        publicFlags.PutBool(request.options.isPublic);
     }
 
     action_ = asUpload;
@@ -262,7 +256,7 @@ try {
     Variant items, size, removeSizeBar;
     PutPaths(items.Out(), choice.files);
     PutText(size.Out(), choice.sizeText);
-    PutBool(removeSizeBar.Out(), choice.removeSizeBar);
+    removeSizeBar.PutBool(choice.removeSizeBar);
     hr = UploadFiles(*items.Get(), *size.Get(), *publicFlags.Get(), *tags.Get(), *removeSizeBar.Get());
     return FAILED(hr) ? hr : S_OK;
 }
@@ -295,7 +289,7 @@ try {
     Variant items, size, publicFlag, noTags;
     PutPaths(items.Out(), choice.files);
     PutText(size.Out(), choice.sizeText);
-    PutBool(publicFlag.Out(), choice.isPublic);
+    publicFlag.PutBool(choice.isPublic);
     Variant effect(choice.effect.c_str());
     Variant background(choice.background.c_str());
     hr = CreateSlideshow(*items.Get(), *size.Get(), *publicFlag.Get(), *noTags.Get(), *effect.Get(),
@@ -325,8 +319,8 @@ try {
     Variant item(path.c_str());
     Variant none;
     Variant publicFlag, removeSizeBar;
-    PutBool(publicFlag.Out(), options.isPublic);
-    PutBool(removeSizeBar.Out(), options.removeSizeBar);
+    publicFlag.PutBool(options.isPublic);
+    removeSizeBar.PutBool(options.removeSizeBar);
     HRESULT hr = UploadFiles(*item.Get(), *none.Get(), *publicFlag.Get(), *none.Get(), *removeSizeBar.Get());
     return FAILED(hr) ? hr : S_OK;
 }
