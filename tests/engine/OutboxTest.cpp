@@ -38,37 +38,54 @@ OutboxRecord SampleRecord(const std::wstring& path)
     return record;
 }
 
+OutboxRecord SlideshowMember(const std::wstring& address)
+{
+    OutboxRecord record = SampleRecord(address);
+    record.kind = OutboxKind::SlideshowMember;
+    record.slideshow.group = L"01db-00ff";
+    record.slideshow.slot = 2;
+    record.slideshow.members = 3;
+    record.slideshow.effect = "trans%\n";
+    record.slideshow.size = "640x480";
+    record.slideshow.isPublic = false;
+    record.slideshow.links = {{0, L"http://i.example/1/a.jpg"}, {1, L"http://i.example/1/b.jpg"}};
+    return record;
+}
+
 TEST(OutboxRecordTest, RoundTripsEveryFieldAndRefusesAnyAlteration)
 {
-    const OutboxRecord record = SampleRecord(L"C:\\Users\\u\\a b.jpg");
-    const std::string bytes = SerializeOutboxRecord(record);
-    ASSERT_FALSE(bytes.empty());
-    OutboxRecord read;
-    ASSERT_TRUE(ParseOutboxRecord(bytes, read));
-    // Written again, the record read gives the same bytes: no field is lost.
-    EXPECT_EQ(bytes, SerializeOutboxRecord(read));
-    EXPECT_EQ(record.name, read.name);
-    EXPECT_EQ(record.tags, read.tags);
-    EXPECT_EQ(record.fileSize, read.fileSize);
+    for (const OutboxRecord& record :
+         {SampleRecord(L"C:\\Users\\u\\a b.jpg"), SlideshowMember(L"https://i.example/0/c.jpg")}) {
+        const std::string bytes = SerializeOutboxRecord(record);
+        ASSERT_FALSE(bytes.empty());
+        OutboxRecord read;
+        ASSERT_TRUE(ParseOutboxRecord(bytes, read));
+        // Written again, the record read gives the same bytes: no field is lost.
+        EXPECT_EQ(bytes, SerializeOutboxRecord(read));
+        EXPECT_EQ(record.name, read.name);
+        EXPECT_EQ(record.tags, read.tags);
+        EXPECT_EQ(record.fileSize, read.fileSize);
+        EXPECT_EQ(record.slideshow.links, read.slideshow.links);
 
-    // Every single changed byte, every cut and an appended tail are refused.
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        std::string changed = bytes;
-        changed[i] = static_cast<char>(changed[i] ^ 0x04);
-        EXPECT_FALSE(ParseOutboxRecord(changed, read)) << "byte " << i;
+        // Every single changed byte, every cut and an appended tail are refused.
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            std::string changed = bytes;
+            changed[i] = static_cast<char>(changed[i] ^ 0x04);
+            EXPECT_FALSE(ParseOutboxRecord(changed, read)) << "byte " << i;
+        }
+        for (size_t cut = 0; cut < bytes.size(); cut += 7)
+            EXPECT_FALSE(ParseOutboxRecord(bytes.substr(0, cut), read)) << "cut at " << cut;
+        EXPECT_FALSE(ParseOutboxRecord(bytes + "x", read));
+        EXPECT_FALSE(ParseOutboxRecord(std::string(kMaxOutboxRecordBytes + 1, 'a'), read));
+
+        // Texts that would not survive the format are never written.
+        OutboxRecord withNul = record;
+        withNul.name = std::wstring(L"a\0b", 3);
+        EXPECT_TRUE(SerializeOutboxRecord(withNul).empty());
+        OutboxRecord huge = record;
+        huge.tags.assign(kMaxOutboxRecordBytes, 't');
+        EXPECT_TRUE(SerializeOutboxRecord(huge).empty());
     }
-    for (size_t cut = 0; cut < bytes.size(); cut += 7)
-        EXPECT_FALSE(ParseOutboxRecord(bytes.substr(0, cut), read)) << "cut at " << cut;
-    EXPECT_FALSE(ParseOutboxRecord(bytes + "x", read));
-    EXPECT_FALSE(ParseOutboxRecord(std::string(kMaxOutboxRecordBytes + 1, 'a'), read));
-
-    // Texts that would not survive the format are never written.
-    OutboxRecord withNul = record;
-    withNul.name = std::wstring(L"a\0b", 3);
-    EXPECT_TRUE(SerializeOutboxRecord(withNul).empty());
-    OutboxRecord huge = record;
-    huge.tags.assign(kMaxOutboxRecordBytes, 't');
-    EXPECT_TRUE(SerializeOutboxRecord(huge).empty());
 }
 
 TEST(OutboxPolicyTest, RetriesBackOffWithinBoundsAndOnlyLastingRefusalsDrop)
@@ -199,16 +216,30 @@ TEST_F(OutboxFolderTest, APassLeavesRecordsOfGoneChangedOrUnacceptableFilesAndRe
     OutboxRecord share = SampleRecord(L"\\\\attacker\\share\\a.jpg");
     OutboxAdmission admission;
     for (const OutboxRecord* record : {&gone, &changed, &later, &text, &share}) outbox.Add(*record, 0, admission);
+    // Addresses for the service to fetch: none but a bounded http or https
+    // one with a host, never for a plain file record, never a file the user
+    // did not choose.
+    const std::wstring addresses[] = {L"ftp://example.com/a.jpg", L"file:///C:/Windows/win.ini", L"javascript:x()",
+                                      L"http://example.com/a\tb.jpg", L"http:///a.jpg",
+                                      L"http://example.com/" + std::wstring(3000, L'a') + L".jpg"};
+    for (OutboxKind kind : {OutboxKind::Transload, OutboxKind::BlogPost, OutboxKind::TagQueueItem})
+        for (const std::wstring& address : addresses) {
+            OutboxRecord planted = SampleRecord(address);
+            planted.kind = kind;
+            outbox.Add(planted, 0, admission);
+        }
+    outbox.Add(SampleRecord(L"http://example.com/a.jpg"), 0, admission);
+    outbox.Add(SlideshowMember(L"\\\\attacker\\share\\b.jpg"), 0, admission);
 
     EXPECT_EQ(OutboxFileState::Missing, CheckRecordedFile(gone));
     EXPECT_EQ(OutboxFileState::Changed, CheckRecordedFile(changed));
     EXPECT_EQ(OutboxFileState::Unchanged, CheckRecordedFile(later));
     OutboxPassResult pass = SendDueUploads(outbox);
     EXPECT_EQ(0, pass.sent);
-    EXPECT_EQ(4, pass.unsendable);
+    EXPECT_EQ(4 + 18 + 2, pass.unsendable);
     EXPECT_EQ(1, pass.waiting);
     EXPECT_GT(pass.nextDueMs, 590u * 1000);
-    EXPECT_EQ(5u, outbox.List().size()) << "nothing is dropped unasked";
+    EXPECT_EQ(5u + 18 + 2, outbox.List().size()) << "nothing is dropped unasked";
 }
 
 DWORD WINAPI TryLockFromAnotherThread(LPVOID got)
