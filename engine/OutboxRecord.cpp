@@ -98,7 +98,6 @@ const char kLinkKey[] = "link.";
 bool AppendSlideshow(std::string& out, const OutboxSlideshow& show)
 {
     bool ok = AppendText(out, "group", show.group) && AppendValue(out, "slot", std::to_string(show.slot)) &&
-              AppendValue(out, "members", std::to_string(show.members)) &&
               AppendValue(out, "effect", show.effect) && AppendValue(out, "background", show.background) &&
               AppendValue(out, "showsize", show.size) && AppendValue(out, "showpublic", show.isPublic ? "1" : "0");
     for (const auto& link : show.links)
@@ -113,8 +112,6 @@ bool ParseSlideshowKey(const std::string& key, const std::string& value, OutboxS
         ok = ParseWide(value, show.group) && IsOutboxId(show.group);
     } else if (key == "slot") {
         ok = ParseSmall(value, show.slot, kMaxSlideshowMembers);
-    } else if (key == "members") {
-        ok = ParseSmall(value, show.members, kMaxSlideshowMembers);
     } else if (key == "effect") {
         show.effect = value;
     } else if (key == "background") {

@@ -17,7 +17,6 @@ enum class OutboxKind { File = 0, Transload = 1, BlogPost = 2, SlideshowMember =
 struct OutboxSlideshow {
     std::wstring group;
     int slot = 0;
-    int members = 0;
     std::string effect;
     std::string background;
     std::string size;

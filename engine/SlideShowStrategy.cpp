@@ -82,7 +82,6 @@ OutboxRecord CSlideShowStrategy::OutboxRecordOf(const CUploadItem& item)
     record.kind = OutboxKind::SlideshowMember;
     record.slideshow.group = group_;
     record.slideshow.slot = SlotOf(currentIndex_);
-    record.slideshow.members = members_ ? members_ : GetItemCount();
     record.slideshow.effect = effect_;
     record.slideshow.background = background_;
     record.slideshow.size = slideshowSize_;
@@ -95,7 +94,6 @@ void CSlideShowStrategy::ResumeFromOutbox(const std::wstring& id, const OutboxRe
     CTransloadStrategy::ResumeFromOutbox(id, record);
     const OutboxSlideshow& show = record.slideshow;
     group_ = show.group;
-    members_ = show.members;
     slots_.resize(items_.size() - 1, 0);
     slots_.push_back(show.slot);
     // The record is as open as the folder: its texts are held to what the
@@ -176,31 +174,43 @@ HRESULT CSlideShowStrategy::PrepareRequest(CMultipartFormData& form)
     return hr;
 }
 
-HRESULT CSlideShowStrategy::UploadComplete()
+bool CSlideShowStrategy::CompleteGroup()
 {
-    Log().Write("Upload complete");
+    if (group_.empty()) return true;
     std::map<int, std::wstring> links;
     for (const auto& result : slotResults_)
         if (result.second.imageLink) links[result.first] = *result.second.imageLink;
-    if (!group_.empty()) {
-        if (!outbox_.FinishGroup(group_, links)) {
-            Log().Write("The slideshow waits for its members in the outbox");
-            return 0;
+    if (!outbox_.FinishGroup(group_, links)) return false;
+    // Members sent in other uploads join in their places.
+    results_.clear();
+    for (const auto& link : links) {
+        auto own = slotResults_.find(link.first);
+        if (own != slotResults_.end()) {
+            results_.push_back(own->second);
+            continue;
         }
-        // Members sent in other uploads join in their places.
-        results_.clear();
-        for (const auto& link : links) {
-            auto own = slotResults_.find(link.first);
-            if (own != slotResults_.end()) {
-                results_.push_back(own->second);
-                continue;
-            }
-            CUploadResult result;
-            result.SetName(link.second.c_str());
-            result.SetImageLink(link.second.c_str());
-            result.isPublic = public_;
-            results_.push_back(result);
-        }
+        CUploadResult result;
+        result.SetName(link.second.c_str());
+        result.SetImageLink(link.second.c_str());
+        result.isPublic = public_;
+        results_.push_back(result);
+    }
+    return true;
+}
+
+int CSlideShowStrategy::QueryCancel(bool force)
+{
+    const int answer = CTransloadStrategy::QueryCancel(force);
+    CompleteGroup();
+    return answer;
+}
+
+HRESULT CSlideShowStrategy::UploadComplete()
+{
+    Log().Write("Upload complete");
+    if (!CompleteGroup()) {
+        Log().Write("The slideshow waits for its members in the outbox");
+        return 0;
     }
     if (!results_.empty()) {
         std::wstring url = importSelector_.RandomPick();

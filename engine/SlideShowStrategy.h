@@ -28,6 +28,9 @@ public:
     HRESULT UploadComplete() override;
     void OnItemDone() override;
     void OnItemFailed() override;
+    // A canceled slideshow leaves the links of its members to those that
+    // wait in the outbox, which make the slideshow once they are sent.
+    int QueryCancel(bool force) override;
     // A member sent later: the slideshow's options and its place come from
     // its record.
     void ResumeFromOutbox(const std::wstring& id, const OutboxRecord& record) override;
@@ -64,6 +67,10 @@ protected:
     OutboxRecord OutboxRecordOf(const CUploadItem& item) override;
     // The place of item index in the slideshow.
     int SlotOf(int index) const;
+    // Joins this upload's members to the links of the slideshow's group;
+    // true, with the results then holding every member in its place, once
+    // none waits in the outbox.
+    bool CompleteGroup();
 
     std::string effect_;
     std::string background_;
@@ -75,6 +82,5 @@ protected:
     // places of resumed members, and the results by place.
     std::wstring group_;
     std::vector<int> slots_;
-    int members_ = 0;
     std::map<int, CUploadResult> slotResults_;
 };

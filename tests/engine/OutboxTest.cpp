@@ -44,7 +44,6 @@ OutboxRecord SlideshowMember(const std::wstring& address)
     record.kind = OutboxKind::SlideshowMember;
     record.slideshow.group = L"01db-00ff";
     record.slideshow.slot = 2;
-    record.slideshow.members = 3;
     record.slideshow.effect = "trans%\n";
     record.slideshow.size = "640x480";
     record.slideshow.isPublic = false;
@@ -54,38 +53,47 @@ OutboxRecord SlideshowMember(const std::wstring& address)
 
 TEST(OutboxRecordTest, RoundTripsEveryFieldAndRefusesAnyAlteration)
 {
-    for (const OutboxRecord& record :
-         {SampleRecord(L"C:\\Users\\u\\a b.jpg"), SlideshowMember(L"https://i.example/0/c.jpg")}) {
-        const std::string bytes = SerializeOutboxRecord(record);
-        ASSERT_FALSE(bytes.empty());
-        OutboxRecord read;
-        ASSERT_TRUE(ParseOutboxRecord(bytes, read));
-        // Written again, the record read gives the same bytes: no field is lost.
-        EXPECT_EQ(bytes, SerializeOutboxRecord(read));
-        EXPECT_EQ(record.name, read.name);
-        EXPECT_EQ(record.tags, read.tags);
-        EXPECT_EQ(record.fileSize, read.fileSize);
-        EXPECT_EQ(record.slideshow.links, read.slideshow.links);
+    const OutboxRecord record = SampleRecord(L"C:\\Users\\u\\a b.jpg");
+    const std::string bytes = SerializeOutboxRecord(record);
+    ASSERT_FALSE(bytes.empty());
+    OutboxRecord read;
+    ASSERT_TRUE(ParseOutboxRecord(bytes, read));
+    // Written again, the record read gives the same bytes: no field is lost.
+    EXPECT_EQ(bytes, SerializeOutboxRecord(read));
+    EXPECT_EQ(record.name, read.name);
+    EXPECT_EQ(record.tags, read.tags);
+    EXPECT_EQ(record.fileSize, read.fileSize);
 
-        // Every single changed byte, every cut and an appended tail are refused.
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            std::string changed = bytes;
-            changed[i] = static_cast<char>(changed[i] ^ 0x04);
-            EXPECT_FALSE(ParseOutboxRecord(changed, read)) << "byte " << i;
-        }
-        for (size_t cut = 0; cut < bytes.size(); cut += 7)
-            EXPECT_FALSE(ParseOutboxRecord(bytes.substr(0, cut), read)) << "cut at " << cut;
-        EXPECT_FALSE(ParseOutboxRecord(bytes + "x", read));
-        EXPECT_FALSE(ParseOutboxRecord(std::string(kMaxOutboxRecordBytes + 1, 'a'), read));
-
-        // Texts that would not survive the format are never written.
-        OutboxRecord withNul = record;
-        withNul.name = std::wstring(L"a\0b", 3);
-        EXPECT_TRUE(SerializeOutboxRecord(withNul).empty());
-        OutboxRecord huge = record;
-        huge.tags.assign(kMaxOutboxRecordBytes, 't');
-        EXPECT_TRUE(SerializeOutboxRecord(huge).empty());
+    // Every single changed byte, every cut and an appended tail are refused.
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::string changed = bytes;
+        changed[i] = static_cast<char>(changed[i] ^ 0x04);
+        EXPECT_FALSE(ParseOutboxRecord(changed, read)) << "byte " << i;
     }
+    for (size_t cut = 0; cut < bytes.size(); cut += 7)
+        EXPECT_FALSE(ParseOutboxRecord(bytes.substr(0, cut), read)) << "cut at " << cut;
+    EXPECT_FALSE(ParseOutboxRecord(bytes + "x", read));
+    EXPECT_FALSE(ParseOutboxRecord(std::string(kMaxOutboxRecordBytes + 1, 'a'), read));
+
+    // Texts that would not survive the format are never written.
+    OutboxRecord withNul = record;
+    withNul.name = std::wstring(L"a\0b", 3);
+    EXPECT_TRUE(SerializeOutboxRecord(withNul).empty());
+    OutboxRecord huge = record;
+    huge.tags.assign(kMaxOutboxRecordBytes, 't');
+    EXPECT_TRUE(SerializeOutboxRecord(huge).empty());
+}
+
+TEST(OutboxRecordTest, ASlideshowMemberKeepsItsGroupPlaceOptionsAndLinksAndRefusesAForeignGroup)
+{
+    OutboxRecord record = SlideshowMember(L"https://i.example/0/c.jpg");
+    const std::string bytes = SerializeOutboxRecord(record);
+    OutboxRecord read;
+    ASSERT_TRUE(ParseOutboxRecord(bytes, read));
+    EXPECT_EQ(bytes, SerializeOutboxRecord(read));
+    EXPECT_EQ(record.slideshow.links, read.slideshow.links);
+    record.slideshow.group = L"..\\x";
+    EXPECT_FALSE(ParseOutboxRecord(SerializeOutboxRecord(record), read)) << "a group is an id, never a path";
 }
 
 TEST(OutboxPolicyTest, RetriesBackOffWithinBoundsAndOnlyLastingRefusalsDrop)
