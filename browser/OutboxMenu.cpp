@@ -90,7 +90,12 @@ bool OutboxMenu::Run(UINT command, Outbox& outbox)
     // for the next opening of the menu.
     auto discard = [&outbox](const std::wstring& id) {
         OutboxRecordLock lock(id);
-        if (lock.TryAcquire()) outbox.Remove(id);
+        if (!lock.TryAcquire()) return;
+        OutboxRecord record;
+        const bool member = outbox.Read(id, record) && record.kind == OutboxKind::SlideshowMember;
+        outbox.Remove(id);
+        // The last member of a slideshow takes the links its group kept.
+        if (member && !outbox.GroupWaits(record.slideshow.group)) outbox.RemoveGroup(record.slideshow.group);
     };
     if (command == ID_OUTBOX_SEND_NOW) {
         StartOutboxSender(true);

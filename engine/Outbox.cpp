@@ -255,6 +255,13 @@ bool Outbox::KeepCopy(const std::wstring& id, OutboxRecord& record)
     return true;
 }
 
+bool Outbox::GroupWaits(const std::wstring& group)
+{
+    for (const auto& entry : List())
+        if (entry.record.kind == OutboxKind::SlideshowMember && entry.record.slideshow.group == group) return true;
+    return false;
+}
+
 std::vector<std::wstring> Outbox::RecordIds()
 {
     std::vector<std::wstring> ids;

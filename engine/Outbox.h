@@ -54,6 +54,8 @@ public:
     bool ReadGroup(const std::wstring& group, OutboxRecord& record);
     bool WriteGroup(const std::wstring& group, const OutboxRecord& record);
     void RemoveGroup(const std::wstring& group);
+    // Whether a member of group still waits.
+    bool GroupWaits(const std::wstring& group);
 
     // Every readable record, oldest first; damaged ones are moved away.
     std::vector<Entry> List();

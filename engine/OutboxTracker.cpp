@@ -131,9 +131,7 @@ bool OutboxTracker::FinishGroup(const std::wstring& group, std::map<int, std::ws
     const bool held = lock.Acquire(30000);
     OutboxRecord shared;
     if (outbox_.ReadGroup(group, shared)) links.insert(shared.slideshow.links.begin(), shared.slideshow.links.end());
-    bool waiting = false;
-    for (const auto& entry : outbox_.List())
-        waiting = waiting || (entry.record.kind == OutboxKind::SlideshowMember && entry.record.slideshow.group == group);
+    const bool waiting = outbox_.GroupWaits(group);
     if (waiting) {
         shared = OutboxRecord();
         shared.kind = OutboxKind::SlideshowMember;

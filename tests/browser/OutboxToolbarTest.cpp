@@ -49,6 +49,7 @@ protected:
     {
         OutboxRecord record;
         record.kind = kind;
+        record.slideshow.group = L"0abc";
         record.path = path;
         record.name = path;
         record.lastFailure = failure;
@@ -71,7 +72,7 @@ TEST_F(OutboxToolbarTest, TheCountMenuAndNoticeFollowTheWaitingUploads)
 
     AddWaiting(user_.Write(L"sea & sun.jpg", "jpg"), L"No connection to the service");
     const std::wstring gone = AddWaiting(user_.File(L"gone.jpg"), L"No connection to the service");
-    AddWaiting(L"https://example.com/sea/", L"Service unavailable (503/1)", OutboxKind::Transload);
+    AddWaiting(L"https://example.com/sea/", L"Service unavailable (503/1)", OutboxKind::SlideshowMember);
     SendMessageW(window, WM_TIMER, CVPToolbar::TIMER_OUTBOX_REFRESH, 0);
     EXPECT_FALSE(toolbar.IsButtonHidden(ID_BUTTON_OUTBOX));
     EXPECT_EQ(L"3 waiting", ButtonText(window, ID_BUTTON_OUTBOX));
@@ -92,8 +93,12 @@ TEST_F(OutboxToolbarTest, TheCountMenuAndNoticeFollowTheWaitingUploads)
     Outbox outbox;
     OutboxMenu menu;
     HMENU built = menu.Build(outbox);
+    OutboxRecord links;
+    links.path = links.slideshow.group = L"0abc";
+    ASSERT_TRUE(outbox.WriteGroup(L"0abc", links));
     EXPECT_TRUE(menu.Run(ID_OUTBOX_DISCARD_FIRST + 2, outbox));
     EXPECT_EQ(2u, outbox.List().size());
+    EXPECT_FALSE(outbox.ReadGroup(L"0abc", links)) << "the last member of a slideshow takes its links along";
     EXPECT_TRUE(menu.Run(ID_OUTBOX_DISCARD_FIRST, outbox));
     DestroyMenu(built);
     EXPECT_EQ(1u, outbox.List().size());
