@@ -83,7 +83,8 @@ public:
 private:
     CWebBrowserImageTarget* Target()
     {
-        if (!target_ && SUCCEEDED(browser_.Create())) target_ = std::make_unique<CWebBrowserImageTarget>(browser_.Get(), nullptr);
+        if (!target_ && SUCCEEDED(browser_.Create()))
+            target_ = std::make_unique<CWebBrowserImageTarget>(browser_.Get(), nullptr);
         if (!target_) Log().Write("No browser window for the page of a waiting upload");
         return target_.get();
     }
@@ -131,9 +132,13 @@ void SendOne(const Outbox::Entry& entry, const std::function<ImageTarget*()>& ma
     strategy->ResumeFromOutbox(entry.id, entry.record);
     const bool opensPage =
         entry.record.kind == OutboxKind::BlogPost || entry.record.kind == OutboxKind::SlideshowMember;
-    std::unique_ptr<ImageTarget> inner(makeTarget       ? makeTarget()
-                                       : opensPage ? static_cast<ImageTarget*>(new NewBrowserWindowTarget)
-                                                   : new CEmptyImageTarget);
+    std::unique_ptr<ImageTarget> inner;
+    if (makeTarget)
+        inner.reset(makeTarget());
+    else if (opensPage)
+        inner = std::make_unique<NewBrowserWindowTarget>();
+    else
+        inner = std::make_unique<CEmptyImageTarget>();
     auto target = std::make_unique<PassTarget>(std::move(inner), results);
 
     Microsoft::WRL::ComPtr<CIEImageUploader> uploader = CIEImageUploader::Make();
