@@ -105,6 +105,43 @@ VP_TEST_CHILD(SendWaitingUploads)
     return sent;
 }
 
+// A private slideshow of three new pictures, with an effect and a background.
+CUploadStrategy* Slideshow(vptest::TempFolder& folder)
+{
+    std::vector<std::wstring> members;
+    for (const wchar_t* name : {L"s1.png", L"s2.png", L"s3.png"}) {
+        members.push_back(folder.File(name));
+        vptest::MakePicture(members.back(), 80, 60, Gdiplus::ImageFormatPNG);
+        members.back() = vptest::FileUrl(members.back());
+    }
+    auto* show = new CSlideShowStrategy;
+    show->SetOption(L"effect", *Variant(L"trans0").Get());
+    show->SetOption(L"background", *Variant(L"#000000").Get());
+    VARIANT items = vptest::PathArray(members);
+    Variant size(L"320x240"), none;
+    VARIANT isPrivate;
+    VariantInit(&isPrivate);
+    V_VT(&isPrivate) = VT_BOOL;
+    V_BOOL(&isPrivate) = VARIANT_FALSE;
+    EXPECT_EQ(0, show->Initialize(items, *size.Get(), isPrivate, *none.Get()));
+    VariantClear(&items);
+    return show;
+}
+
+// The short links a slideshow import names, in the order it names them.
+std::vector<std::string> ImportedLinks(const std::string& body)
+{
+    std::vector<std::string> links;
+    const std::string marker = "name=\"url[]\"\r\n\r\n";
+    for (size_t at = body.find(marker); at != std::string::npos; at = body.find(marker, at + 1)) {
+        const size_t start = at + marker.size();
+        links.push_back(body.substr(start, body.find("\r\n", start) - start));
+    }
+    return links;
+}
+
+std::string ShortLink(const CUploadResult& result) { return Narrow(result.shortLink.value_or(L"")); }
+
 class OutboxServiceTest : public vptest::ServiceTestBase {
 protected:
     void SetUp() override
@@ -157,6 +194,18 @@ protected:
         vptest::RunStrategy([&] { return FileStrategy({path}); }, {}, record);
         EXPECT_EQ(1u, record.items.size());
         return record.items.empty() ? std::wstring() : service_.Url(vptest::LinkPath(*record.items[0].imageLink));
+    }
+
+    // A slideshow whose second picture meets an unavailable service (faults
+    // apply in order), with answer given in the error box.
+    vptest::StrategyRecord SlideshowFailingAtItsSecond(int answer)
+    {
+        service_.ArmFault(L"delay_ms=0");
+        service_.ArmFault(L"status=503");
+        vptest::StrategyRecord record;
+        vptest::RunStrategy([&] { return Slideshow(folder_); }, {answer}, record);
+        EXPECT_TRUE(record.postedTo.empty()) << "no slideshow while a member waits";
+        return record;
     }
 
     // Stored uploads whose field name had value.
@@ -368,34 +417,8 @@ TEST_F(OutboxServiceTest, AFailedTransloadAndBlogPostAreFetchedOnceLaterAndTheBl
 
 TEST_F(OutboxServiceTest, ASlideshowWithAFailedMemberIsMadeWholeInOrderOnceThatMemberIsSent)
 {
-    std::vector<std::wstring> members;
-    for (const wchar_t* name : {L"s1.png", L"s2.png", L"s3.png"}) {
-        members.push_back(folder_.File(name));
-        vptest::MakePicture(members.back(), 80, 60, Gdiplus::ImageFormatPNG);
-        members.back() = vptest::FileUrl(members.back());
-    }
-    // Faults apply in order: the second picture meets an unavailable service.
-    service_.ArmFault(L"delay_ms=0");
-    service_.ArmFault(L"status=503");
-    vptest::StrategyRecord first;
-    vptest::RunStrategy(
-        [&]() -> CUploadStrategy* {
-            auto* show = new CSlideShowStrategy;
-            show->SetOption(L"effect", *Variant(L"trans0").Get());
-            show->SetOption(L"background", *Variant(L"#000000").Get());
-            VARIANT items = vptest::PathArray(members);
-            Variant size(L"320x240"), none;
-            VARIANT isPrivate;
-            VariantInit(&isPrivate);
-            V_VT(&isPrivate) = VT_BOOL;
-            V_BOOL(&isPrivate) = VARIANT_FALSE;
-            EXPECT_EQ(0, show->Initialize(items, *size.Get(), isPrivate, *none.Get()));
-            VariantClear(&items);
-            return show;
-        },
-        {IDNO}, first);
+    const vptest::StrategyRecord first = SlideshowFailingAtItsSecond(IDNO);
     ASSERT_EQ(2u, first.items.size());
-    EXPECT_TRUE(first.postedTo.empty()) << "no slideshow while a member waits";
     ASSERT_EQ(1u, Outbox().List().size());
     EXPECT_EQ(1, Outbox().List()[0].record.slideshow.slot);
 
@@ -403,22 +426,27 @@ TEST_F(OutboxServiceTest, ASlideshowWithAFailedMemberIsMadeWholeInOrderOnceThatM
     EXPECT_EQ(1, Pass(true, &later).sent);
     ASSERT_EQ(1u, later.items.size());
     EXPECT_EQ(service_.Url(L"/slideshow/import.php"), later.postedTo);
-    std::vector<std::string> links;
-    for (const CUploadResult* member : {&first.items[0], &later.items[0], &first.items[1]})
-        links.push_back(Narrow(member->shortLink.value_or(L"")));
-    std::vector<std::string> sent;
-    const std::string marker = "name=\"url[]\"\r\n\r\n";
-    for (size_t at = later.postBody.find(marker); at != std::string::npos; at = later.postBody.find(marker, at + 1)) {
-        const size_t start = at + marker.size();
-        sent.push_back(later.postBody.substr(start, later.postBody.find("\r\n", start) - start));
-    }
-    EXPECT_EQ(links, sent);
+    const std::vector<std::string> inOrder = {ShortLink(first.items[0]), ShortLink(later.items[0]),
+                                              ShortLink(first.items[1])};
+    EXPECT_EQ(inOrder, ImportedLinks(later.postBody));
     const std::string page = vptest::PostRequest(later.postedTo, later.postHeaders, later.postBody);
     EXPECT_NE(std::string::npos, page.find("Slideshow created")) << page;
     EXPECT_NE(std::string::npos, page.find("size 320x240, public no, finalize yes, effect trans0, background #000000"))
         << page;
     EXPECT_EQ(std::string::npos, page.find("Unknown picture")) << page;
     EXPECT_FALSE(AnyFile(box_.File(L"*.vpg"))) << "the slideshow's links went with it";
+}
+
+TEST_F(OutboxServiceTest, ASlideshowCanceledAtAFailedMemberBecomesOneOfTheMembersSentOnceThatMemberGoes)
+{
+    const vptest::StrategyRecord first = SlideshowFailingAtItsSecond(IDCANCEL);
+    ASSERT_EQ(1u, first.items.size());
+
+    vptest::StrategyRecord later;
+    EXPECT_EQ(1, Pass(true, &later).sent);
+    ASSERT_EQ(1u, later.items.size());
+    EXPECT_EQ((std::vector<std::string>{ShortLink(first.items[0]), ShortLink(later.items[0])}),
+              ImportedLinks(later.postBody));
 }
 
 TEST_F(OutboxServiceTest, ATagQueueItemThatMetAnUnavailableServiceIsSentLaterWithItsTagsOnce)
