@@ -12,12 +12,12 @@ std::wstring Text(UINT id, const wchar_t*) { return LoadModuleString(id); }
 
 std::wstring Filled(UINT id, const wchar_t*, const std::wstring& argument) { return FormatModuleString(id, argument); }
 
-// A name for the list: the last component of the path, made safe for a menu
-// (no "&" accelerators, no tabs or line breaks) and kept short.
-std::wstring DisplayName(const std::wstring& path)
+// Text for the list, made safe for a menu (no "&" accelerators, no tabs or
+// line breaks) and kept short; of a file's path only its last component.
+std::wstring DisplayName(const std::wstring& text, bool fileName)
 {
-    std::wstring name = path;
-    size_t slash = name.find_last_of(L"\\/");
+    std::wstring name = text;
+    size_t slash = fileName ? name.find_last_of(L"\\/") : std::wstring::npos;
     if (slash != std::wstring::npos) name.erase(0, slash + 1);
     std::wstring shown;
     for (wchar_t c : name) {
@@ -52,7 +52,9 @@ std::wstring OutboxMenu::EntryText(const Outbox::Entry& entry)
         reason = record.lastFailure.empty() ? Text(IDS_OUTBOX_NOT_TRIED, L"interrupted") : record.lastFailure;
         break;
     }
-    std::wstring text = DisplayName(record.name.empty() ? record.path : record.name) + L" - " + DisplayName(reason);
+    // A waiting address shows whole: its last component may say nothing.
+    const std::wstring& name = record.name.empty() ? record.path : record.name;
+    std::wstring text = DisplayName(name, !IsWebAddress(name)) + L" - " + DisplayName(reason, false);
     text += L", " + Filled(IDS_OUTBOX_ATTEMPTS, L"attempts: %s", std::to_wstring(record.attempts));
     return text;
 }
@@ -88,7 +90,12 @@ bool OutboxMenu::Run(UINT command, Outbox& outbox)
     // for the next opening of the menu.
     auto discard = [&outbox](const std::wstring& id) {
         OutboxRecordLock lock(id);
-        if (lock.TryAcquire()) outbox.Remove(id);
+        if (!lock.TryAcquire()) return;
+        OutboxRecord record;
+        const bool member = outbox.Read(id, record) && record.kind == OutboxKind::SlideshowMember;
+        outbox.Remove(id);
+        // The last member of a slideshow takes the links its group kept.
+        if (member && !outbox.GroupWaits(record.slideshow.group)) outbox.RemoveGroup(record.slideshow.group);
     };
     if (command == ID_OUTBOX_SEND_NOW) {
         StartOutboxSender(true);

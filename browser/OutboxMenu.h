@@ -26,7 +26,7 @@ public:
     static std::wstring CountText(size_t count);
     // The notice after count waiting uploads were sent.
     static std::wstring SentNotice(int count);
-    // One list line: the file's name, why it waits, and its attempts.
+    // One list line: the file's name or the address, why it waits, and its attempts.
     static std::wstring EntryText(const Outbox::Entry& entry);
 
     // Reads the outbox and builds the popup menu; null on failure.

@@ -133,8 +133,8 @@ HRESULT CFileUploadStrategy::PrepareRequest(CMultipartFormData& form)
 {
     if (FAILED(CUploadStrategy::PrepareRequest(form))) return E_FAIL;
     if (removeSizeBar_) form.AddField("rembar", "1");
+    RecordBeforeSend();
     CUploadItem& item = GetCurrentItem();
-    outbox_.BeforeSend(currentIndex_, item, removeSizeBar_, statistics_, IsAdoptedTemporaryFile(item.LocalPath()));
     HRESULT hr = item.optsize.empty() || item.IsVideo() ? AddUploadFile(item.LocalPath(), form, std::string())
                                                         : AddResampledFile(form);
     if (FAILED(hr)) return hr;
@@ -396,9 +396,22 @@ void CFileUploadStrategy::OnItemFailed()
     RemoveTemporaryFiles();
 }
 
+OutboxRecord CFileUploadStrategy::OutboxRecordOf(const CUploadItem& item)
+{
+    return OutboxRecordOfItem(item, removeSizeBar_, statistics_);
+}
+
+void CFileUploadStrategy::RecordBeforeSend()
+{
+    const CUploadItem& item = GetCurrentItem();
+    outbox_.BeforeSend(currentIndex_, OutboxRecordOf(item), IsAdoptedTemporaryFile(item.LocalPath()));
+}
+
 void CFileUploadStrategy::ResumeFromOutbox(const std::wstring& id, const OutboxRecord& record)
 {
-    CUploadItem item(record.path);
+    // The transload family sends local files as "file:///" addresses.
+    const bool asFileUrl = record.kind != OutboxKind::File && !IsWebAddress(record.path);
+    CUploadItem item(asFileUrl ? PathToFileUrl(record.path) : record.path);
     item.optsize = record.optsize;
     item.tags = record.tags;
     item.isPublic = record.isPublic;

@@ -62,7 +62,7 @@ public:
 
     // Adds a waiting upload of the outbox as the next item; the caller
     // holds the record's lock until the upload ends.
-    void ResumeFromOutbox(const std::wstring& id, const OutboxRecord& record);
+    virtual void ResumeFromOutbox(const std::wstring& id, const OutboxRecord& record);
     // Automatic retries before the user is asked (the setting otherwise).
     void SetImplicitRetryLimit(int limit) { implicitRetryLimit_ = limit < 0 ? 0 : limit; }
 
@@ -85,6 +85,11 @@ protected:
     // Asks through the progress display; text is a string-table entry with
     // one "%s" filled by argument.
     int Ask(UINT textId, const std::wstring& argument, UINT captionId, UINT flags, const wchar_t* detail);
+    // The record the outbox keeps of item: what ResumeFromOutbox needs to
+    // send it again. A local file goes by its path, an address as it is.
+    virtual OutboxRecord OutboxRecordOf(const CUploadItem& item);
+    // Writes the current item's record before its request.
+    void RecordBeforeSend();
     // Deletes the current item's files that lie in the temporary folder.
     void RemoveTemporaryFiles();
     // The name a resized copy is sent under: the item's name with the copy's extension.

@@ -28,8 +28,10 @@ Location& TestLocation()
     return location;
 }
 
+}  // namespace
+
 // Ids are unique across processes: time, process id and a counter.
-std::wstring NewId()
+std::wstring NewOutboxId()
 {
     static LONG counter = 0;
     wchar_t id[64];
@@ -39,11 +41,7 @@ std::wstring NewId()
     return id;
 }
 
-bool IsSafeId(const std::wstring& id)
-{
-    return !id.empty() && id.size() < 64 &&
-           std::all_of(id.begin(), id.end(), [](wchar_t c) { return iswxdigit(c) || c == L'-'; });
-}
+namespace {
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes, bool& missing)
 {
@@ -94,7 +92,7 @@ bool ReadFileStamp(const std::wstring& path, ULONGLONG& size, ULONGLONG& time)
 
 OutboxFileState CheckRecordedFile(const OutboxRecord& record)
 {
-    if (record.kind != OutboxKind::File) return OutboxFileState::Unchanged;
+    if (IsWebAddress(record.path)) return OutboxFileState::Unchanged;
     ULONGLONG size = 0, time = 0;
     if (!ReadFileStamp(record.path, size, time)) return OutboxFileState::Missing;
     if (record.keptCopy) return OutboxFileState::Unchanged;
@@ -150,13 +148,17 @@ std::wstring Outbox::Add(const OutboxRecord& record, ULONGLONG copyBytes, Outbox
                     record.name.c_str());
         return std::wstring();
     }
-    std::wstring id = NewId();
+    std::wstring id = NewOutboxId();
     return Write(id, record) ? id : std::wstring();
 }
 
 bool Outbox::Write(const std::wstring& id, const OutboxRecord& record)
 {
-    if (!IsUsable() || !IsSafeId(id)) return false;
+    return IsUsable() && IsOutboxId(id) && WriteTo(id, RecordPath(id), record);
+}
+
+bool Outbox::WriteTo(const std::wstring& id, const std::wstring& path, const OutboxRecord& record)
+{
     std::string bytes = SerializeOutboxRecord(record);
     if (bytes.empty()) return false;
     std::wstring temporary = folder_ + id + L".tmp";
@@ -169,7 +171,7 @@ bool Outbox::Write(const std::wstring& id, const OutboxRecord& record)
             return false;
         }
     }
-    if (!MoveFileExW(temporary.c_str(), RecordPath(id).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         DeleteFileW(temporary.c_str());
         return false;
     }
@@ -189,21 +191,40 @@ void Outbox::MoveToDamaged(const std::wstring& fileName)
 
 bool Outbox::Read(const std::wstring& id, OutboxRecord& record)
 {
-    if (!IsUsable() || !IsSafeId(id)) return false;
+    return IsUsable() && IsOutboxId(id) && ReadFrom(id + L".vpo", record);
+}
+
+bool Outbox::ReadFrom(const std::wstring& fileName, OutboxRecord& record)
+{
     std::string bytes;
     bool missing = false;
-    if (!ReadWholeFile(RecordPath(id), bytes, missing)) {
-        if (!missing) Log().Write("Record cannot be opened: ", id.c_str());
+    if (!ReadWholeFile(folder_ + fileName, bytes, missing)) {
+        if (!missing) Log().Write("Record cannot be opened: ", fileName.c_str());
         return false;
     }
     if (ParseOutboxRecord(bytes, record)) return true;
-    MoveToDamaged(id + L".vpo");
+    MoveToDamaged(fileName);
     return false;
+}
+
+bool Outbox::ReadGroup(const std::wstring& group, OutboxRecord& record)
+{
+    return IsUsable() && IsOutboxId(group) && ReadFrom(group + L".vpg", record);
+}
+
+bool Outbox::WriteGroup(const std::wstring& group, const OutboxRecord& record)
+{
+    return IsUsable() && IsOutboxId(group) && WriteTo(group, GroupPath(group), record);
+}
+
+void Outbox::RemoveGroup(const std::wstring& group)
+{
+    if (IsUsable() && IsOutboxId(group)) DeleteFileW(GroupPath(group).c_str());
 }
 
 bool Outbox::Remove(const std::wstring& id)
 {
-    if (!IsUsable() || !IsSafeId(id)) return false;
+    if (!IsUsable() || !IsOutboxId(id)) return false;
     OutboxRecord record;
     bool known = Read(id, record);
     bool removed = DeleteFileW(RecordPath(id).c_str()) != FALSE;
@@ -216,7 +237,7 @@ bool Outbox::Remove(const std::wstring& id)
 
 bool Outbox::KeepCopy(const std::wstring& id, OutboxRecord& record)
 {
-    if (!IsUsable() || !IsSafeId(id) || record.keptCopy) return false;
+    if (!IsUsable() || !IsOutboxId(id) || record.keptCopy) return false;
     std::wstring copy = folder_ + id + Extension(record.path);
     if (!MoveFileExW(record.path.c_str(), copy.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING)) {
         Log().Write("Cannot keep the file for a later attempt: ", record.path.c_str());
@@ -234,6 +255,13 @@ bool Outbox::KeepCopy(const std::wstring& id, OutboxRecord& record)
     return true;
 }
 
+bool Outbox::GroupWaits(const std::wstring& group)
+{
+    for (const auto& entry : List())
+        if (entry.record.kind == OutboxKind::SlideshowMember && entry.record.slideshow.group == group) return true;
+    return false;
+}
+
 std::vector<std::wstring> Outbox::RecordIds()
 {
     std::vector<std::wstring> ids;
@@ -245,7 +273,7 @@ std::vector<std::wstring> Outbox::RecordIds()
             std::wstring name = find.Data().cFileName;
             if (name.size() <= 4 || (find.Data().dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
             std::wstring id = name.substr(0, name.size() - 4);
-            if (!IsSafeId(id)) {
+            if (!IsOutboxId(id)) {
                 MoveToDamaged(name);
                 continue;
             }

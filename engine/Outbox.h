@@ -49,6 +49,14 @@ public:
         std::wstring id;
         OutboxRecord record;
     };
+    // The record a group of records shares (a slideshow's links), kept
+    // beside its members and never listed with them.
+    bool ReadGroup(const std::wstring& group, OutboxRecord& record);
+    bool WriteGroup(const std::wstring& group, const OutboxRecord& record);
+    void RemoveGroup(const std::wstring& group);
+    // Whether a member of group still waits.
+    bool GroupWaits(const std::wstring& group);
+
     // Every readable record, oldest first; damaged ones are moved away.
     std::vector<Entry> List();
     // The bytes of kept copies.
@@ -63,10 +71,16 @@ private:
     // The ids of the record files (names that are no id go to "damaged").
     std::vector<std::wstring> RecordIds();
     std::wstring RecordPath(const std::wstring& id) const { return folder_ + id + L".vpo"; }
+    std::wstring GroupPath(const std::wstring& group) const { return folder_ + group + L".vpg"; }
+    bool WriteTo(const std::wstring& id, const std::wstring& path, const OutboxRecord& record);
+    bool ReadFrom(const std::wstring& fileName, OutboxRecord& record);
     void MoveToDamaged(const std::wstring& fileName);
 
     std::wstring folder_;
 };
+
+// A new id for a record or a group, unique across processes.
+std::wstring NewOutboxId();
 
 // Whether the user's file of a record is still the one recorded.
 enum class OutboxFileState { Unchanged, Missing, Changed };

@@ -1,6 +1,7 @@
 // Outbox record file format (see the header).
 #include "engine/OutboxRecord.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -90,7 +91,59 @@ bool ParseWide(const std::string& text, std::wstring& value)
     return value.find(L'\0') == std::wstring::npos && (text.empty() || !value.empty());
 }
 
+// Members of one slideshow, and so places, beyond any the product makes.
+const int kMaxSlideshowMembers = 10000;
+const char kLinkKey[] = "link.";
+
+bool AppendSlideshow(std::string& out, const OutboxSlideshow& show)
+{
+    bool ok = AppendText(out, "group", show.group) && AppendValue(out, "slot", std::to_string(show.slot)) &&
+              AppendValue(out, "effect", show.effect) && AppendValue(out, "background", show.background) &&
+              AppendValue(out, "showsize", show.size) && AppendValue(out, "showpublic", show.isPublic ? "1" : "0");
+    for (const auto& link : show.links)
+        ok = ok && AppendText(out, (kLinkKey + std::to_string(link.first)).c_str(), link.second);
+    return ok;
+}
+
+// The slideshow keys; false for any other key. ok says whether the value was sound.
+bool ParseSlideshowKey(const std::string& key, const std::string& value, OutboxSlideshow& show, bool& ok)
+{
+    if (key == "group") {
+        ok = ParseWide(value, show.group) && IsOutboxId(show.group);
+    } else if (key == "slot") {
+        ok = ParseSmall(value, show.slot, kMaxSlideshowMembers);
+    } else if (key == "effect") {
+        show.effect = value;
+    } else if (key == "background") {
+        show.background = value;
+    } else if (key == "showsize") {
+        show.size = value;
+    } else if (key == "showpublic") {
+        ok = ParseFlag(value, show.isPublic);
+    } else if (key.compare(0, sizeof(kLinkKey) - 1, kLinkKey) == 0) {
+        int slot = 0;
+        std::wstring link;
+        ok = ParseSmall(key.substr(sizeof(kLinkKey) - 1), slot, kMaxSlideshowMembers) && ParseWide(value, link) &&
+             !link.empty();
+        show.links[slot] = link;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+bool IsWebAddress(const std::wstring& path)
+{
+    return _wcsnicmp(path.c_str(), L"http://", 7) == 0 || _wcsnicmp(path.c_str(), L"https://", 8) == 0;
+}
+
+bool IsOutboxId(const std::wstring& id)
+{
+    return !id.empty() && id.size() < 64 &&
+           std::all_of(id.begin(), id.end(), [](wchar_t c) { return iswxdigit(c) || c == L'-'; });
+}
 
 std::string SerializeOutboxRecord(const OutboxRecord& record)
 {
@@ -107,7 +160,8 @@ std::string SerializeOutboxRecord(const OutboxRecord& record)
               AppendValue(out, "time", std::to_string(record.fileTime)) &&
               AppendValue(out, "attempts", std::to_string(record.attempts < 0 ? 0 : record.attempts)) &&
               AppendText(out, "failure", record.lastFailure) &&
-              AppendValue(out, "next", std::to_string(record.nextAttempt));
+              AppendValue(out, "next", std::to_string(record.nextAttempt)) &&
+              (record.kind != OutboxKind::SlideshowMember || AppendSlideshow(out, record.slideshow));
     if (!ok) return std::string();
     out += kChecksumKey + Md5::Hex(out) + "\n";
     if (out.size() > kMaxOutboxRecordBytes) return std::string();
@@ -171,7 +225,10 @@ bool ParseOutboxRecord(const std::string& bytes, OutboxRecord& record)
             if (key == "time") record.fileTime = number;
             if (key == "next") record.nextAttempt = number;
         } else {
-            continue;  // a field of a later version
+            // Slideshow keys, or a field of a later version; neither counts
+            // towards the fields every record has.
+            if (ParseSlideshowKey(key, value, record.slideshow, ok) && !ok) return false;
+            continue;
         }
         if (!ok) return false;
         ++seen;

@@ -1,18 +1,26 @@
 // Background sending of waiting uploads (see the header).
 #include "engine/OutboxSender.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "common/Handle.h"
 #include "common/LogWriter.h"
+#include "common/UrlParts.h"
+#include "common/WebBrowser.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/IEImageUploader.h"
+#include "engine/PostToBlogStrategy.h"
 #include "engine/Progress.h"
+#include "engine/SlideShowStrategy.h"
 #include "engine/UpdatePagesTarget.h"
+#include "engine/WebBrowserImageTarget.h"
 
 namespace {
 
 const ULONGLONG kHeldRecheckMs = 30 * 1000;
+// Longest address a waiting transload may hold; the service takes no longer.
+const size_t kMaxRecordedAddress = 2048;
 
 const LogWriter& Log()
 {
@@ -49,20 +57,88 @@ public:
         inner_->OnItemUploaded(result);
         results_.push_back(result);
     }
+    void OnUploadComplete(const UploadResults& results) override { inner_->OnUploadComplete(results); }
+    void Navigate(const wchar_t* url) override { inner_->Navigate(url); }
+    void PostData(const wchar_t* url, ImageTargetPostData& provider) override { inner_->PostData(url, provider); }
 
 private:
     std::unique_ptr<ImageTarget> inner_;
     std::vector<CUploadResult>& results_;
 };
 
+// The page a blog post or slideshow opens at its end (the blog page, the
+// slideshow's import) goes to a new browser window, as it does for an upload
+// started from Explorer; a browser starts only when there is a page.
+class NewBrowserWindowTarget : public ImageTarget {
+public:
+    void Navigate(const wchar_t* url) override
+    {
+        if (auto* target = Target()) target->Navigate(url);
+    }
+    void PostData(const wchar_t* url, ImageTargetPostData& provider) override
+    {
+        if (auto* target = Target()) target->PostData(url, provider);
+    }
+
+private:
+    CWebBrowserImageTarget* Target()
+    {
+        if (!target_ && SUCCEEDED(browser_.Create()))
+            target_ = std::make_unique<CWebBrowserImageTarget>(browser_.Get(), nullptr);
+        if (!target_) Log().Write("No browser window for the page of a waiting upload");
+        return target_.get();
+    }
+
+    WebBrowser browser_;
+    std::unique_ptr<CWebBrowserImageTarget> target_;
+};
+
+std::unique_ptr<CFileUploadStrategy> StrategyFor(OutboxKind kind)
+{
+    switch (kind) {
+    case OutboxKind::Transload:
+    case OutboxKind::TagQueueItem: return std::make_unique<CTransloadStrategy>();
+    case OutboxKind::BlogPost: return std::make_unique<CPostToBlogStrategy>();
+    case OutboxKind::SlideshowMember: return std::make_unique<CSlideShowStrategy>();
+    case OutboxKind::File: break;
+    }
+    return std::make_unique<CFileUploadStrategy>();
+}
+
+// The folder is open to every process of the user that the browser's low
+// integrity allows, so a record is held to what the user could have chosen:
+// a local file of a kind the upload takes, never a share, which would hand
+// the user's credentials to its server; or, for the kinds the service
+// fetches, an http or https address of a bounded length with a host.
+bool IsSendable(const OutboxRecord& record)
+{
+    const std::wstring& path = record.path;
+    if (IsWebAddress(path)) {
+        UrlParts parts;
+        return record.kind != OutboxKind::File && path.size() <= kMaxRecordedAddress &&
+               std::none_of(path.begin(), path.end(), [](wchar_t c) { return c < L' '; }) && ParseUrl(path, parts);
+    }
+    return record.kind != OutboxKind::Transload && path.size() > 3 && path[1] == L':' &&
+           (path[2] == L'\\' || path[2] == L'/') &&
+           !CFileUploadStrategy::IsRejectedPath(path, CFileUploadStrategy::FileTypeMode::Normal);
+}
+
 // Sends one record; the caller holds its lock.
 void SendOne(const Outbox::Entry& entry, const std::function<ImageTarget*()>& makeTarget,
              std::vector<CUploadResult>& results)
 {
-    auto strategy = std::make_unique<CFileUploadStrategy>();
+    auto strategy = StrategyFor(entry.record.kind);
     strategy->SetImplicitRetryLimit(0);
     strategy->ResumeFromOutbox(entry.id, entry.record);
-    std::unique_ptr<ImageTarget> inner(makeTarget ? makeTarget() : new CEmptyImageTarget);
+    const bool opensPage =
+        entry.record.kind == OutboxKind::BlogPost || entry.record.kind == OutboxKind::SlideshowMember;
+    std::unique_ptr<ImageTarget> inner;
+    if (makeTarget)
+        inner.reset(makeTarget());
+    else if (opensPage)
+        inner = std::make_unique<NewBrowserWindowTarget>();
+    else
+        inner = std::make_unique<CEmptyImageTarget>();
     auto target = std::make_unique<PassTarget>(std::move(inner), results);
 
     Microsoft::WRL::ComPtr<CIEImageUploader> uploader = CIEImageUploader::Make();
@@ -176,14 +252,7 @@ OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*
         // Read again under the lock: its last holder may have sent it.
         Outbox::Entry entry{listed.id, OutboxRecord()};
         if (!outbox.Read(entry.id, entry.record)) continue;
-        // The folder is open to every process of the user that the browser's
-        // low integrity allows, so a record is held to what the user could
-        // have chosen: a local file of a kind the upload takes, never a
-        // share, which would hand the user's credentials to its server.
-        const std::wstring& path = entry.record.path;
-        const bool acceptable = path.size() > 3 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/') &&
-                                !CFileUploadStrategy::IsRejectedPath(path, CFileUploadStrategy::FileTypeMode::Normal);
-        if (!acceptable || CheckRecordedFile(entry.record) != OutboxFileState::Unchanged) {
+        if (!IsSendable(entry.record) || CheckRecordedFile(entry.record) != OutboxFileState::Unchanged) {
             ++pass.unsendable;
             continue;
         }

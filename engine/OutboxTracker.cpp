@@ -13,6 +13,22 @@ const LogWriter& Log()
 
 }  // namespace
 
+OutboxRecord OutboxRecordOfItem(const CUploadItem& item, bool removeSizeBar, int statistics)
+{
+    OutboxRecord record;
+    const bool address = !item.IsFileUrl() && IsWebAddress(item.Path());
+    record.kind = address ? OutboxKind::Transload : OutboxKind::File;
+    record.path = address ? item.Path() : item.LocalPath();
+    record.name = record.path;
+    record.optsize = item.optsize;
+    record.tags = item.tags;
+    record.isPublic = item.isPublic;
+    record.removeSizeBar = removeSizeBar;
+    record.statistics = statistics;
+    if (!address) ReadFileStamp(record.path, record.fileSize, record.fileTime);
+    return record;
+}
+
 OutboxTracker::OutboxTracker() : outbox_(Outbox::Enabled() ? Outbox::Location() : std::wstring())
 {
     enabled_ = outbox_.IsUsable();
@@ -38,8 +54,7 @@ void OutboxTracker::Resume(int index, const std::wstring& id, const OutboxRecord
     tracked.failed = true;  // it failed before: it stays unless sent
 }
 
-void OutboxTracker::BeforeSend(int index, const CUploadItem& item, bool removeSizeBar, int statistics,
-                               bool madeByProduct)
+void OutboxTracker::BeforeSend(int index, OutboxRecord record, bool madeByProduct)
 {
     if (!enabled_) return;
     auto found = items_.find(index);
@@ -51,23 +66,9 @@ void OutboxTracker::BeforeSend(int index, const CUploadItem& item, bool removeSi
         outbox_.Write(found->second.id, found->second.record);
         return;
     }
-    OutboxRecord record;
-    record.kind = OutboxKind::File;
-    record.path = item.LocalPath();
-    record.name = item.Path();
-    record.optsize = item.optsize;
-    record.tags = item.tags;
-    record.isPublic = item.isPublic;
-    record.removeSizeBar = removeSizeBar;
-    record.statistics = statistics;
     record.created = OutboxNow();
-    ULONGLONG size = 0, time = 0;
-    if (ReadFileStamp(record.path, size, time)) {
-        record.fileSize = size;
-        record.fileTime = time;
-    }
     OutboxAdmission admission = OutboxAdmission::Admitted;
-    std::wstring id = outbox_.Add(record, madeByProduct ? size : 0, admission);
+    std::wstring id = outbox_.Add(record, madeByProduct ? record.fileSize : 0, admission);
     if (id.empty()) {
         if (admission != OutboxAdmission::Admitted)
             Log().Write("Item goes without a later attempt, the outbox is full: ", record.name.c_str());
@@ -119,6 +120,31 @@ void OutboxTracker::Abandon(int index)
         outbox_.Remove(found->second.id);
     }
     items_.erase(found);
+}
+
+bool OutboxTracker::FinishGroup(const std::wstring& group, std::map<int, std::wstring>& links)
+{
+    if (!enabled_ || group.empty()) return true;
+    // Two senders may finish members of one group at once; the one that
+    // comes second sees the other's links.
+    NamedMutex lock((L"VellumpostOutboxGroup." + group).c_str());
+    const bool held = lock.Acquire(30000);
+    OutboxRecord shared;
+    if (outbox_.ReadGroup(group, shared)) links.insert(shared.slideshow.links.begin(), shared.slideshow.links.end());
+    const bool waiting = outbox_.GroupWaits(group);
+    if (waiting) {
+        shared = OutboxRecord();
+        shared.kind = OutboxKind::SlideshowMember;
+        shared.path = shared.name = group;
+        shared.created = OutboxNow();
+        shared.slideshow.group = group;
+        shared.slideshow.links = links;
+        if (!outbox_.WriteGroup(group, shared)) Log().Write("The links of a slideshow cannot be kept: ", group.c_str());
+    } else {
+        outbox_.RemoveGroup(group);
+    }
+    if (held) lock.Release();
+    return !waiting;
 }
 
 void OutboxTracker::Keep(Tracked& tracked)

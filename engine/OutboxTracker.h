@@ -13,6 +13,10 @@
 #include "engine/OutboxPolicy.h"
 #include "engine/UploadItem.h"
 
+// The record of item with the upload's options: a local file by its path
+// (with its size and time), an http or https address as a transload.
+OutboxRecord OutboxRecordOfItem(const CUploadItem& item, bool removeSizeBar, int statistics);
+
 class OutboxTracker {
 public:
     // Tracks nothing when the outbox is off or cannot be made.
@@ -25,10 +29,18 @@ public:
     // holds its lock.
     void Resume(int index, const std::wstring& id, const OutboxRecord& record);
 
-    // Before each request of item index. The first call writes its record;
-    // madeByProduct says that the file is the product's own temporary file,
-    // which the outbox keeps should the item not be sent.
-    void BeforeSend(int index, const CUploadItem& item, bool removeSizeBar, int statistics, bool madeByProduct);
+    // Before each request of item index. The first call writes record (what
+    // the strategy would send again; its time is set here); madeByProduct
+    // says that the file is the product's own temporary file, which the
+    // outbox keeps should the item not be sent.
+    void BeforeSend(int index, OutboxRecord record, bool madeByProduct);
+    // The same for a plain file upload of item.
+    void BeforeSend(int index, const CUploadItem& item, bool removeSizeBar, int statistics, bool madeByProduct)
+    {
+        BeforeSend(index, OutboxRecordOfItem(item, removeSizeBar, statistics), madeByProduct);
+    }
+    // Whether item index has a record in the outbox now.
+    bool Tracks(int index) const { return items_.count(index) != 0; }
     // The item's answer is in the history: its record and kept copy go, and
     // the senders of the session learn that the service answers again.
     void Sent(int index);
@@ -38,6 +50,14 @@ public:
     // failed stays (with the product's file moved into the outbox); one the
     // user gave up without a failure goes.
     void Abandon(int index);
+
+    // The members of group (a slideshow's pictures) on the service: links by
+    // place. Under the group's lock, adds them to the links the group holds;
+    // true, with links then holding every member's, when no record of the
+    // group waits any more (the group's record goes), false when some still
+    // wait (the links stay for whoever sends the last of them). Always true
+    // with the outbox off.
+    bool FinishGroup(const std::wstring& group, std::map<int, std::wstring>& links);
 
 private:
     struct Tracked {

@@ -38,3 +38,10 @@ HRESULT CPostToBlogStrategy::UploadComplete()
     }
     return 0;
 }
+
+OutboxRecord CPostToBlogStrategy::OutboxRecordOf(const CUploadItem& item)
+{
+    OutboxRecord record = CTransloadStrategy::OutboxRecordOf(item);
+    record.kind = OutboxKind::BlogPost;
+    return record;
+}

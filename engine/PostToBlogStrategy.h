@@ -11,4 +11,8 @@ public:
     // Exactly one item: an array of any other length fails with E_FAIL.
     HRESULT SetItems(const VARIANT& items) override;
     HRESULT UploadComplete() override;
+
+protected:
+    // Kept as a blog post: sent later, it opens the blog page too.
+    OutboxRecord OutboxRecordOf(const CUploadItem& item) override;
 };

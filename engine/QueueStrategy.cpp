@@ -330,9 +330,19 @@ void CQueueStrategy::DeleteQueueFile(int index)
     name.clear();
 }
 
+OutboxRecord CQueueStrategy::OutboxRecordOf(const CUploadItem& item)
+{
+    OutboxRecord record = CTransloadStrategy::OutboxRecordOf(item);
+    record.kind = OutboxKind::TagQueueItem;
+    return record;
+}
+
 HRESULT CQueueStrategy::PrepareRequest(CMultipartFormData& form)
 {
     const HRESULT hr = CTransloadStrategy::PrepareRequest(form);
+    // One place holds an item: with its record in the outbox, which sends it
+    // again after a failure that may pass, a later pass must not find it.
+    if (outbox_.Tracks(currentIndex_)) DeleteQueueFile(currentIndex_);
     // An item that cannot be prepared (its picture cannot be resized or
     // thumbnailed) has been reported to the user and would fail the same way
     // in every later pass, so it leaves the queue as a failed upload does. A
@@ -363,7 +373,8 @@ try {
         if (answer == IDCANCEL) return 1;
         if (answer != IDYES) {
             // Continue later: the pass stops, its queue files stay for a later
-            // one, and only the copies made for the current item go. A
+            // one (the current item, once recorded, waits in the outbox
+            // instead), and only the copies made for the current item go. A
             // canceled pass restarts nothing, so the run ends here and the
             // next run takes the files up again.
             Log().Write("Tagging continues later");
@@ -378,7 +389,11 @@ try {
     }
     Log().Write("Tagging canceled");
     QueueRun::Current().Start();
-    if (hasCurrent) RemoveTemporaryFiles();
+    if (hasCurrent) {
+        // Its record stays only when an attempt of it failed.
+        outbox_.Abandon(currentIndex_);
+        RemoveTemporaryFiles();
+    }
     for (int i = std::max(currentIndex_, 0); i < GetItemCount(); ++i) {
         DeleteQueueFile(i);
         RemoveTemporaryFile(items_[static_cast<size_t>(i)].Path());

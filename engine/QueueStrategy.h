@@ -64,6 +64,9 @@ protected:
     void ReadQueueFiles();
     // Deletes the queue file of item index, if it has one.
     void DeleteQueueFile(int index);
+    // Kept as a tag-queue item: once its record is written the outbox, not
+    // the queue folder, holds the item until it is sent.
+    OutboxRecord OutboxRecordOf(const CUploadItem& item) override;
 
 private:
     bool ReadQueueFile(const std::wstring& name, QueueRecord& record);

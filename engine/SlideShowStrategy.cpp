@@ -66,7 +66,48 @@ void CSlideShowStrategy::AddHostedResult(const CUploadItem& item)
     currentResult_.SetImageLink(item.Path().c_str());
     currentResult_.isPublic = item.isPublic;
     results_.push_back(currentResult_);
+    slotResults_[SlotOf(currentIndex_)] = currentResult_;
     ++uploadedCount_;
+}
+
+int CSlideShowStrategy::SlotOf(int index) const
+{
+    return index >= 0 && index < static_cast<int>(slots_.size()) ? slots_[static_cast<size_t>(index)] : index;
+}
+
+OutboxRecord CSlideShowStrategy::OutboxRecordOf(const CUploadItem& item)
+{
+    OutboxRecord record = CTransloadStrategy::OutboxRecordOf(item);
+    if (group_.empty()) group_ = NewOutboxId();
+    record.kind = OutboxKind::SlideshowMember;
+    record.slideshow.group = group_;
+    record.slideshow.slot = SlotOf(currentIndex_);
+    record.slideshow.effect = effect_;
+    record.slideshow.background = background_;
+    record.slideshow.size = slideshowSize_;
+    record.slideshow.isPublic = public_;
+    return record;
+}
+
+void CSlideShowStrategy::ResumeFromOutbox(const std::wstring& id, const OutboxRecord& record)
+{
+    CTransloadStrategy::ResumeFromOutbox(id, record);
+    const OutboxSlideshow& show = record.slideshow;
+    group_ = show.group;
+    slots_.resize(items_.size() - 1, 0);
+    slots_.push_back(show.slot);
+    // The record is as open as the folder: its texts are held to what the
+    // options take from a caller.
+    effect_ = show.effect.substr(0, kMaxOptionText);
+    background_ = show.background.substr(0, kMaxOptionText);
+    slideshowSize_ = show.size == "320x240" || show.size == "640x480" ? show.size : "426x320";
+    public_ = show.isPublic;
+}
+
+void CSlideShowStrategy::OnItemDone()
+{
+    slotResults_[SlotOf(currentIndex_)] = currentResult_;
+    CTransloadStrategy::OnItemDone();
 }
 
 HRESULT CSlideShowStrategy::SetItems(const VARIANT& items)
@@ -133,10 +174,45 @@ HRESULT CSlideShowStrategy::PrepareRequest(CMultipartFormData& form)
     return hr;
 }
 
+bool CSlideShowStrategy::CompleteGroup()
+{
+    if (group_.empty()) return true;
+    std::map<int, std::wstring> links;
+    for (const auto& result : slotResults_)
+        if (result.second.imageLink) links[result.first] = *result.second.imageLink;
+    if (!outbox_.FinishGroup(group_, links)) return false;
+    // Members sent in other uploads join in their places.
+    results_.clear();
+    for (const auto& link : links) {
+        auto own = slotResults_.find(link.first);
+        if (own != slotResults_.end()) {
+            results_.push_back(own->second);
+            continue;
+        }
+        CUploadResult result;
+        result.SetName(link.second.c_str());
+        result.SetImageLink(link.second.c_str());
+        result.isPublic = public_;
+        results_.push_back(result);
+    }
+    return true;
+}
+
+int CSlideShowStrategy::QueryCancel(bool force)
+{
+    const int answer = CTransloadStrategy::QueryCancel(force);
+    CompleteGroup();
+    return answer;
+}
+
 HRESULT CSlideShowStrategy::UploadComplete()
 {
     Log().Write("Upload complete");
-    if (uploadedCount_ != 0) {
+    if (!CompleteGroup()) {
+        Log().Write("The slideshow waits for its members in the outbox");
+        return 0;
+    }
+    if (!results_.empty()) {
         std::wstring url = importSelector_.RandomPick();
         CImageTargetPostData data(this);
         target_->PostData(url.c_str(), data);

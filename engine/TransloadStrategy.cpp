@@ -25,6 +25,7 @@ HRESULT CTransloadStrategy::PrepareRequest(CMultipartFormData& form)
     CUploadItem& item = GetCurrentItem();
     if (item.IsFileUrl()) return CFileUploadStrategy::PrepareRequest(form);
     if (FAILED(CUploadStrategy::PrepareRequest(form))) return E_FAIL;
+    RecordBeforeSend();
     if (removeSizeBar_) form.AddField("rembar", "1");
     form.AddField("url", Narrow(item.Path()));
     Log().Write("Transloading url: ", item.Path().c_str());

@@ -44,9 +44,12 @@ protected:
         BandTest::TearDown();
     }
 
-    std::wstring AddWaiting(const std::wstring& path, const std::wstring& failure)
+    std::wstring AddWaiting(const std::wstring& path, const std::wstring& failure,
+                            OutboxKind kind = OutboxKind::File)
     {
         OutboxRecord record;
+        record.kind = kind;
+        record.slideshow.group = L"0abc";
         record.path = path;
         record.name = path;
         record.lastFailure = failure;
@@ -69,15 +72,18 @@ TEST_F(OutboxToolbarTest, TheCountMenuAndNoticeFollowTheWaitingUploads)
 
     AddWaiting(user_.Write(L"sea & sun.jpg", "jpg"), L"No connection to the service");
     const std::wstring gone = AddWaiting(user_.File(L"gone.jpg"), L"No connection to the service");
+    AddWaiting(L"https://example.com/sea/", L"Service unavailable (503/1)", OutboxKind::SlideshowMember);
     SendMessageW(window, WM_TIMER, CVPToolbar::TIMER_OUTBOX_REFRESH, 0);
     EXPECT_FALSE(toolbar.IsButtonHidden(ID_BUTTON_OUTBOX));
-    EXPECT_EQ(L"2 waiting", ButtonText(window, ID_BUTTON_OUTBOX));
+    EXPECT_EQ(L"3 waiting", ButtonText(window, ID_BUTTON_OUTBOX));
 
     WithMenu(toolbar, ID_BUTTON_OUTBOX, [](HMENU menu) {
-        ASSERT_EQ(6, GetMenuItemCount(menu));
+        ASSERT_EQ(7, GetMenuItemCount(menu));
         EXPECT_EQ(L"Send waiting uploads now", MenuText(menu, 0));
         EXPECT_EQ(L"sea && sun.jpg - No connection to the service, attempts: 2", MenuText(menu, 2));
         EXPECT_EQ(L"gone.jpg - the file is gone, attempts: 2", MenuText(menu, 3));
+        EXPECT_EQ(L"https://example.com/sea/ - Service unavailable (503/1), attempts: 2", MenuText(menu, 4))
+            << "an address shows whole, a reason is never cut";
         HMENU item = GetSubMenu(menu, 2);
         ASSERT_NE(nullptr, item);
         EXPECT_EQ(L"Discard", MenuText(item, 0));
@@ -87,6 +93,12 @@ TEST_F(OutboxToolbarTest, TheCountMenuAndNoticeFollowTheWaitingUploads)
     Outbox outbox;
     OutboxMenu menu;
     HMENU built = menu.Build(outbox);
+    OutboxRecord links;
+    links.path = links.slideshow.group = L"0abc";
+    ASSERT_TRUE(outbox.WriteGroup(L"0abc", links));
+    EXPECT_TRUE(menu.Run(ID_OUTBOX_DISCARD_FIRST + 2, outbox));
+    EXPECT_EQ(2u, outbox.List().size());
+    EXPECT_FALSE(outbox.ReadGroup(L"0abc", links)) << "the last member of a slideshow takes its links along";
     EXPECT_TRUE(menu.Run(ID_OUTBOX_DISCARD_FIRST, outbox));
     DestroyMenu(built);
     EXPECT_EQ(1u, outbox.List().size());

@@ -38,6 +38,19 @@ OutboxRecord SampleRecord(const std::wstring& path)
     return record;
 }
 
+OutboxRecord SlideshowMember(const std::wstring& address)
+{
+    OutboxRecord record = SampleRecord(address);
+    record.kind = OutboxKind::SlideshowMember;
+    record.slideshow.group = L"01db-00ff";
+    record.slideshow.slot = 2;
+    record.slideshow.effect = "trans%\n";
+    record.slideshow.size = "640x480";
+    record.slideshow.isPublic = false;
+    record.slideshow.links = {{0, L"http://i.example/1/a.jpg"}, {1, L"http://i.example/1/b.jpg"}};
+    return record;
+}
+
 TEST(OutboxRecordTest, RoundTripsEveryFieldAndRefusesAnyAlteration)
 {
     const OutboxRecord record = SampleRecord(L"C:\\Users\\u\\a b.jpg");
@@ -69,6 +82,18 @@ TEST(OutboxRecordTest, RoundTripsEveryFieldAndRefusesAnyAlteration)
     OutboxRecord huge = record;
     huge.tags.assign(kMaxOutboxRecordBytes, 't');
     EXPECT_TRUE(SerializeOutboxRecord(huge).empty());
+}
+
+TEST(OutboxRecordTest, ASlideshowMemberKeepsItsGroupPlaceOptionsAndLinksAndRefusesAForeignGroup)
+{
+    OutboxRecord record = SlideshowMember(L"https://i.example/0/c.jpg");
+    const std::string bytes = SerializeOutboxRecord(record);
+    OutboxRecord read;
+    ASSERT_TRUE(ParseOutboxRecord(bytes, read));
+    EXPECT_EQ(bytes, SerializeOutboxRecord(read));
+    EXPECT_EQ(record.slideshow.links, read.slideshow.links);
+    record.slideshow.group = L"..\\x";
+    EXPECT_FALSE(ParseOutboxRecord(SerializeOutboxRecord(record), read)) << "a group is an id, never a path";
 }
 
 TEST(OutboxPolicyTest, RetriesBackOffWithinBoundsAndOnlyLastingRefusalsDrop)
@@ -199,16 +224,30 @@ TEST_F(OutboxFolderTest, APassLeavesRecordsOfGoneChangedOrUnacceptableFilesAndRe
     OutboxRecord share = SampleRecord(L"\\\\attacker\\share\\a.jpg");
     OutboxAdmission admission;
     for (const OutboxRecord* record : {&gone, &changed, &later, &text, &share}) outbox.Add(*record, 0, admission);
+    // Addresses for the service to fetch: none but a bounded http or https
+    // one with a host, never for a plain file record, never a file the user
+    // did not choose.
+    const std::wstring addresses[] = {L"ftp://example.com/a.jpg", L"file:///C:/Windows/win.ini", L"javascript:x()",
+                                      L"http://example.com/a\tb.jpg", L"http:///a.jpg",
+                                      L"http://example.com/" + std::wstring(3000, L'a') + L".jpg"};
+    for (OutboxKind kind : {OutboxKind::Transload, OutboxKind::BlogPost, OutboxKind::TagQueueItem})
+        for (const std::wstring& address : addresses) {
+            OutboxRecord planted = SampleRecord(address);
+            planted.kind = kind;
+            outbox.Add(planted, 0, admission);
+        }
+    outbox.Add(SampleRecord(L"http://example.com/a.jpg"), 0, admission);
+    outbox.Add(SlideshowMember(L"\\\\attacker\\share\\b.jpg"), 0, admission);
 
     EXPECT_EQ(OutboxFileState::Missing, CheckRecordedFile(gone));
     EXPECT_EQ(OutboxFileState::Changed, CheckRecordedFile(changed));
     EXPECT_EQ(OutboxFileState::Unchanged, CheckRecordedFile(later));
     OutboxPassResult pass = SendDueUploads(outbox);
     EXPECT_EQ(0, pass.sent);
-    EXPECT_EQ(4, pass.unsendable);
+    EXPECT_EQ(4 + 18 + 2, pass.unsendable);
     EXPECT_EQ(1, pass.waiting);
     EXPECT_GT(pass.nextDueMs, 590u * 1000);
-    EXPECT_EQ(5u, outbox.List().size()) << "nothing is dropped unasked";
+    EXPECT_EQ(5u + 18 + 2, outbox.List().size()) << "nothing is dropped unasked";
 }
 
 DWORD WINAPI TryLockFromAnotherThread(LPVOID got)

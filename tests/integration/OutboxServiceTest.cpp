@@ -1,7 +1,9 @@
 // The outbox against the development service: uploads that meet a dropped
 // connection or an unavailable service stay waiting and arrive, once each,
 // when a later pass finds the service back; a failed screen capture is kept
-// until it is sent; lasting refusals and a switched-off outbox keep nothing.
+// until it is sent; so are transloads, blog posts (whose page opens then),
+// slideshow members (the slideshow is made once its last member is sent) and
+// tag-queue items; lasting refusals and a switched-off outbox keep nothing.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -15,15 +17,21 @@
 #include "engine/FileUploadStrategy.h"
 #include "engine/Outbox.h"
 #include "engine/OutboxSender.h"
+#include "engine/PostToBlogStrategy.h"
+#include "engine/QueueStrategy.h"
 #include "engine/ScreenCapture.h"
+#include "engine/SlideShowStrategy.h"
 #include "engine/UploadHistory.h"
 #include "integration/ServiceTestBase.h"
 #include "integration/StrategyRun.h"
 #include "common/TextConvert.h"
 #include "engine/IEImageUploader.h"
 #include "support/ChildProcess.h"
+#include "common/Variant.h"
 #include "support/EngineFakes.h"
+#include "support/Pictures.h"
 #include "support/TempFolder.h"
+#include "tests/engine/StrategyArgs.h"
 #include "support/UploadLoop.h"
 
 namespace {
@@ -97,6 +105,43 @@ VP_TEST_CHILD(SendWaitingUploads)
     return sent;
 }
 
+// A private slideshow of three new pictures, with an effect and a background.
+CUploadStrategy* Slideshow(vptest::TempFolder& folder)
+{
+    std::vector<std::wstring> members;
+    for (const wchar_t* name : {L"s1.png", L"s2.png", L"s3.png"}) {
+        members.push_back(folder.File(name));
+        vptest::MakePicture(members.back(), 80, 60, Gdiplus::ImageFormatPNG);
+        members.back() = vptest::FileUrl(members.back());
+    }
+    auto* show = new CSlideShowStrategy;
+    show->SetOption(L"effect", *Variant(L"trans0").Get());
+    show->SetOption(L"background", *Variant(L"#000000").Get());
+    VARIANT items = vptest::PathArray(members);
+    Variant size(L"320x240"), none;
+    VARIANT isPrivate;
+    VariantInit(&isPrivate);
+    V_VT(&isPrivate) = VT_BOOL;
+    V_BOOL(&isPrivate) = VARIANT_FALSE;
+    EXPECT_EQ(0, show->Initialize(items, *size.Get(), isPrivate, *none.Get()));
+    VariantClear(&items);
+    return show;
+}
+
+// The short links a slideshow import names, in the order it names them.
+std::vector<std::string> ImportedLinks(const std::string& body)
+{
+    std::vector<std::string> links;
+    const std::string marker = "name=\"url[]\"\r\n\r\n";
+    for (size_t at = body.find(marker); at != std::string::npos; at = body.find(marker, at + 1)) {
+        const size_t start = at + marker.size();
+        links.push_back(body.substr(start, body.find("\r\n", start) - start));
+    }
+    return links;
+}
+
+std::string ShortLink(const CUploadResult& result) { return Narrow(result.shortLink.value_or(L"")); }
+
 class OutboxServiceTest : public vptest::ServiceTestBase {
 protected:
     void SetUp() override
@@ -106,7 +151,11 @@ protected:
         SetSetting(L"ImplicitRetryCount", 0);
         Outbox::SetLocation(box_.Path());
     }
-    void TearDown() override { Outbox::SetLocation(std::wstring()); }
+    void TearDown() override
+    {
+        Outbox::SetLocation(std::wstring());
+        CQueueStrategy::SetQueueLocation(L"", L"");
+    }
 
     void SetSetting(const wchar_t* name, DWORD value)
     {
@@ -122,15 +171,50 @@ protected:
         return vptest::RunStrategy([&] { return FileStrategy(paths); }, std::move(answers), record);
     }
 
-    // A pass of the background sender, as it runs on its own apartment.
-    OutboxPassResult Pass(bool evenNotDue)
+    // A pass of the background sender, as it runs on its own apartment;
+    // pages it opens go to seen, when given.
+    OutboxPassResult Pass(bool evenNotDue, vptest::StrategyRecord* seen = nullptr)
     {
         OutboxPassResult pass;
         vptest::RunInApartment([&] {
             Outbox outbox;
-            pass = SendDueUploads(outbox, nullptr, evenNotDue);
+            std::function<ImageTarget*()> target;
+            if (seen) target = [seen] { return new vptest::StrategyRecordTarget(seen); };
+            pass = SendDueUploads(outbox, target, evenNotDue);
         });
         return pass;
+    }
+
+    // A picture of the user's, stored on the service: its address there.
+    std::wstring StoredPicture(const std::wstring& name)
+    {
+        const std::wstring path = folder_.File(name);
+        vptest::MakePicture(path, 120, 90, Gdiplus::ImageFormatPNG);
+        vptest::StrategyRecord record;
+        vptest::RunStrategy([&] { return FileStrategy({path}); }, {}, record);
+        EXPECT_EQ(1u, record.items.size());
+        return record.items.empty() ? std::wstring() : service_.Url(vptest::LinkPath(*record.items[0].imageLink));
+    }
+
+    // A slideshow whose second picture meets an unavailable service (faults
+    // apply in order), with answer given in the error box.
+    vptest::StrategyRecord SlideshowFailingAtItsSecond(int answer)
+    {
+        service_.ArmFault(L"delay_ms=0");
+        service_.ArmFault(L"status=503");
+        vptest::StrategyRecord record;
+        vptest::RunStrategy([&] { return Slideshow(folder_); }, {answer}, record);
+        EXPECT_TRUE(record.postedTo.empty()) << "no slideshow while a member waits";
+        return record;
+    }
+
+    // Stored uploads whose field name had value.
+    size_t StoredWith(const std::string& name, const std::string& value)
+    {
+        size_t count = 0;
+        for (const auto& request : UploadRecords(service_.Requests()))
+            count += request["outcome"].String() == "stored" && vptest::RecordText(request, name) == value;
+        return count;
     }
 
     size_t Stored()
@@ -282,6 +366,114 @@ TEST_F(OutboxServiceTest, AnUploadCutOffByItsProcessEndIsSentOnceByOneOfTwoLater
     EXPECT_EQ(1, history.HistoryCount());
     CloseHandle(sending);
     CloseHandle(go);
+}
+
+bool AnyFile(const std::wstring& pattern)
+{
+    WIN32_FIND_DATAW data;
+    HANDLE found = FindFirstFileW(pattern.c_str(), &data);
+    if (found != INVALID_HANDLE_VALUE) FindClose(found);
+    return found != INVALID_HANDLE_VALUE;
+}
+
+template <typename Strategy>
+CUploadStrategy* AddressStrategy(const std::wstring& address)
+{
+    auto* strategy = new Strategy;
+    Variant item(address.c_str()), none;
+    EXPECT_EQ(0, strategy->Initialize(*item.Get(), *none.Get(), *none.Get(), *none.Get()));
+    return strategy;
+}
+
+TEST_F(OutboxServiceTest, AFailedTransloadAndBlogPostAreFetchedOnceLaterAndTheBlogPageOpensThen)
+{
+    const std::wstring address = StoredPicture(L"fetched.png");
+    ASSERT_FALSE(address.empty());
+    service_.Reset();
+    service_.ArmFault(L"status=503&count=2");
+    vptest::StrategyRecord failed;
+    vptest::RunStrategy([&] { return AddressStrategy<CTransloadStrategy>(address); }, {IDNO}, failed);
+    vptest::RunStrategy([&] { return AddressStrategy<CPostToBlogStrategy>(address); }, {IDNO}, failed);
+    EXPECT_TRUE(failed.navigated.empty()) << "no blog page without a picture";
+
+    std::vector<Outbox::Entry> waiting = Outbox().List();
+    ASSERT_EQ(2u, waiting.size());
+    EXPECT_EQ(OutboxKind::Transload, waiting[0].record.kind);
+    EXPECT_EQ(OutboxKind::BlogPost, waiting[1].record.kind);
+    EXPECT_EQ(address, waiting[1].record.path);
+
+    vptest::StrategyRecord seen;
+    EXPECT_EQ(2, Pass(true, &seen).sent);
+    EXPECT_EQ(0, Pass(true, &seen).sent);
+    EXPECT_EQ(2u, StoredWith("url", Narrow(address))) << "each fetched once";
+    ASSERT_EQ(2u, seen.items.size());
+    ASSERT_FALSE(seen.navigated.empty());
+    const std::wstring blogPage = L"/blogpost/postblog.php?id=" + seen.items[1].shortLink.value_or(L"");
+    EXPECT_EQ(service_.Url(blogPage), seen.navigated.back()) << "the blog page opens at the end";
+    SettingsStore store;
+    UploadHistory history(store);
+    EXPECT_EQ(3, history.HistoryCount()) << "the stored picture and both links";
+}
+
+TEST_F(OutboxServiceTest, ASlideshowWithAFailedMemberIsMadeWholeInOrderOnceThatMemberIsSent)
+{
+    const vptest::StrategyRecord first = SlideshowFailingAtItsSecond(IDNO);
+    ASSERT_EQ(2u, first.items.size());
+    ASSERT_EQ(1u, Outbox().List().size());
+    EXPECT_EQ(1, Outbox().List()[0].record.slideshow.slot);
+
+    vptest::StrategyRecord later;
+    EXPECT_EQ(1, Pass(true, &later).sent);
+    ASSERT_EQ(1u, later.items.size());
+    EXPECT_EQ(service_.Url(L"/slideshow/import.php"), later.postedTo);
+    const std::vector<std::string> inOrder = {ShortLink(first.items[0]), ShortLink(later.items[0]),
+                                              ShortLink(first.items[1])};
+    EXPECT_EQ(inOrder, ImportedLinks(later.postBody));
+    const std::string page = vptest::PostRequest(later.postedTo, later.postHeaders, later.postBody);
+    EXPECT_NE(std::string::npos, page.find("Slideshow created")) << page;
+    EXPECT_NE(std::string::npos, page.find("size 320x240, public no, finalize yes, effect trans0, background #000000"))
+        << page;
+    EXPECT_EQ(std::string::npos, page.find("Unknown picture")) << page;
+    EXPECT_FALSE(AnyFile(box_.File(L"*.vpg"))) << "the slideshow's links went with it";
+}
+
+TEST_F(OutboxServiceTest, ASlideshowCanceledAtAFailedMemberBecomesOneOfTheMembersSentOnceThatMemberGoes)
+{
+    const vptest::StrategyRecord first = SlideshowFailingAtItsSecond(IDCANCEL);
+    ASSERT_EQ(1u, first.items.size());
+
+    vptest::StrategyRecord later;
+    EXPECT_EQ(1, Pass(true, &later).sent);
+    ASSERT_EQ(1u, later.items.size());
+    EXPECT_EQ((std::vector<std::string>{ShortLink(first.items[0]), ShortLink(later.items[0])}),
+              ImportedLinks(later.postBody));
+}
+
+TEST_F(OutboxServiceTest, ATagQueueItemThatMetAnUnavailableServiceIsSentLaterWithItsTagsOnce)
+{
+    vptest::TempFolder queue;
+    CQueueStrategy::SetQueueLocation(queue.Path(), L"VpOutboxQueue-" + std::to_wstring(GetCurrentProcessId()));
+    const std::wstring address = StoredPicture(L"tagged.png");
+    service_.ArmFault(L"status=503");
+    vptest::StrategyRecord pass;
+    vptest::RunStrategy(
+        [&]() -> CUploadStrategy* {
+            auto* strategy = new CQueueStrategy;
+            // The user stops the pass with "Continue later".
+            strategy->SetCancelQuestion([](HWND) { return IDNO; });
+            Variant item(address.c_str()), tags(L"sea sun"), none;
+            EXPECT_EQ(0, strategy->Initialize(*item.Get(), *none.Get(), *none.Get(), *tags.Get()));
+            return strategy;
+        },
+        {IDCANCEL}, pass);
+    EXPECT_FALSE(AnyFile(queue.File(L"tag*.tmp"))) << "the outbox alone holds the item, no later pass sends it";
+    std::vector<Outbox::Entry> waiting = Outbox().List();
+    ASSERT_EQ(1u, waiting.size());
+    EXPECT_EQ(OutboxKind::TagQueueItem, waiting[0].record.kind);
+
+    EXPECT_EQ(1, Pass(true).sent);
+    EXPECT_EQ(0, Pass(true).sent);
+    EXPECT_EQ(1u, StoredWith("tags", "sea sun")) << "sent with its tags, once";
 }
 
 }  // namespace
