@@ -150,14 +150,46 @@ DevService::DevService(ServiceConfig config)
 DevService::~DevService() { stop(); }
 
 int DevService::bind(const std::string& host, int port) {
-    if (port == 0)
-        return server_.bind_to_any_port(host);
-    return server_.bind_to_port(host, port) ? port : -1;
+    host_ = host;
+    port_ = port == 0 ? server_.bind_to_any_port(host) : server_.bind_to_port(host, port) ? port : -1;
+    return port_;
 }
 
-bool DevService::run() { return server_.listen_after_bind(); }
+bool DevService::run() {
+    for (;;) {
+        const bool served = server_.listen_after_bind();
+        std::unique_lock<std::mutex> lock(listenMutex_);
+        if (stopping_ || !refusing_)
+            return served;
+        listenWake_.wait_until(lock, refuseUntil_, [this] { return stopping_; });
+        refusing_ = false;
+        if (stopping_)
+            return served;
+        // The port was ours a moment ago; the socket is made reusable at once.
+        if (!server_.bind_to_port(host_, port_))
+            return false;
+    }
+}
 
-void DevService::stop() { server_.stop(); }
+void DevService::stop() {
+    {
+        std::lock_guard<std::mutex> lock(listenMutex_);
+        stopping_ = true;
+    }
+    listenWake_.notify_all();
+    server_.stop();
+}
+
+void DevService::refuseFor(int ms) {
+    {
+        std::lock_guard<std::mutex> lock(listenMutex_);
+        if (stopping_)
+            return;
+        refusing_ = true;
+        refuseUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    }
+    server_.stop();
+}
 
 std::string DevService::userOf(const Request& req) const { return cookieValue(cookiesOf(req), "myimages"); }
 
@@ -563,6 +595,16 @@ void DevService::addInspectionRoutes() {
         }
         faults_.arm(*fault);
         json(res, faults_.toJson() + "\n");
+    });
+    server_.Post(p + "/refuse", [=](const Request& req, Response& res) {
+        std::int64_t ms = 0;
+        if (!readInteger(req.get_param_value("for_ms"), 1, 600000, ms)) {
+            json(res, "{\"error\":\"for_ms must be 1..600000\"}\n", 400);
+            return;
+        }
+        // The answer goes out on this connection, which stays open.
+        refuseFor(static_cast<int>(ms));
+        json(res, "{\"ok\":true}\n");
     });
     server_.Get(p + "/config", [=](const Request&, Response& res) { json(res, configJson()); });
     server_.Post(p + "/config", [=](const Request& req, Response& res) {

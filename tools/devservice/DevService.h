@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -30,9 +31,14 @@ public:
     // Binds the listening socket; port 0 picks a free one. Returns the port,
     // or -1 when binding failed.
     int bind(const std::string& host, int port);
-    // Serves until stop(); false when it could not run.
+    // Serves until stop(); false when it could not run. While the port
+    // refuses connections (refuseFor) it waits, then listens again on it.
     bool run();
     void stop();
+    // Closes the listening socket (and idle kept-alive connections) now and
+    // opens it again on the same port after ms: meanwhile every connection
+    // attempt is refused, as by a service that is down.
+    void refuseFor(int ms);
     bool isRunning() const { return server_.is_running(); }
 
     const RequestLog& requestLog() const { return log_; }
@@ -59,6 +65,13 @@ private:
     FaultQueue faults_;
     std::string lastChallenge_;  // guarded by configMutex_
     std::atomic<unsigned> slideshows_{0};
+    std::string host_;
+    int port_ = 0;
+    std::mutex listenMutex_;  // guards the three below
+    std::condition_variable listenWake_;
+    std::chrono::steady_clock::time_point refuseUntil_;
+    bool refusing_ = false;
+    bool stopping_ = false;
     GuardedServer server_;
 };
 

@@ -3,25 +3,7 @@
 
 #include "Text.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 namespace devservice {
-namespace {
-
-bool readInteger(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t& out) {
-    if (text.empty() || text.size() > 18)
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (errno || *end || value < low || value > high)
-        return false;
-    out = value;
-    return true;
-}
-
-}  // namespace
 
 std::string Fault::describe() const {
     std::string out;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 
 namespace devservice {
@@ -156,6 +158,18 @@ std::string contentTypeFor(const std::string& name) {
     if (ext == "mp4" || ext == "m4v")
         return "video/mp4";
     return "application/octet-stream";
+}
+
+bool readInteger(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t& out) {
+    if (text.empty() || text.size() > 18)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (errno || *end || value < low || value > high)
+        return false;
+    out = value;
+    return true;
 }
 
 }  // namespace devservice

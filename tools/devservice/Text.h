@@ -2,6 +2,7 @@
 // JSON output, the Cookie header, and the names under which files are stored.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,9 @@ std::string extensionOf(const std::string& name);
 
 // Whether a file name has one of the extensions the toolbar sends as video.
 bool isVideoName(const std::string& name);
+
+// A decimal integer in [low, high], the whole text; false otherwise.
+bool readInteger(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t& out);
 
 // Content type for serving a stored file, by its extension.
 std::string contentTypeFor(const std::string& name);

@@ -3,6 +3,12 @@
 // rely on.
 #include "ServiceFixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -13,6 +19,17 @@ using Clock = std::chrono::steady_clock;
 
 class FaultTest : public ServiceTest {
 protected:
+    // The errno of a plain connect to the service's port; 0 when it connects.
+    int connectError() {
+        const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int error = ::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ? 0 : errno;
+        ::close(sock);
+        return error;
+    }
     httplib::Result plainUpload() { return upload({field("public", "yes"), filePart("fileupload", "JPEG", "f.jpg")}); }
     bool stored(const httplib::Result& res) { return res && !xmlElement(res->body, "image_link").empty(); }
 };
@@ -119,6 +136,31 @@ TEST_F(FaultTest, SlowReadTakesTheBodyAtTheArmedRate) {
     EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(550));
     ASSERT_TRUE(stored(res));
     EXPECT_EQ(bytes, get(pathOf(xmlElement(res->body, "image_link"))));
+}
+
+TEST_F(FaultTest, ThePortRefusesConnectionsForTheTimeAskedThenServesOnTheSamePortAgain) {
+    EXPECT_EQ(400, client().Post("/__devservice/refuse?for_ms=0")->status);
+    armFault("status=503");  // armed faults outlive the refusal
+    const auto asked = Clock::now();
+    auto answer = client().Post("/__devservice/refuse?for_ms=500");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(200, answer->status) << "the request that asks is answered";
+    EXPECT_EQ(ECONNREFUSED, connectError());
+    EXPECT_FALSE(plainUpload());
+    while (connectError() != 0 && Clock::now() - asked < std::chrono::seconds(10))
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_GE(Clock::now() - asked, std::chrono::milliseconds(500));
+    auto unavailable = plainUpload();
+    ASSERT_TRUE(unavailable);
+    EXPECT_EQ(503, unavailable->status);
+    EXPECT_TRUE(stored(plainUpload()));
+
+    // Stopping while the port refuses ends the service at once.
+    ASSERT_TRUE(client().Post("/__devservice/refuse?for_ms=60000"));
+    const auto stopping = Clock::now();
+    service_->stop();
+    thread_.join();
+    EXPECT_LT(Clock::now() - stopping, std::chrono::seconds(5));
 }
 
 TEST_F(FaultTest, InvalidFaultIsRefusedAndResetDisarms) {
