@@ -165,13 +165,17 @@ bool Outbox::WriteTo(const std::wstring& id, const std::wstring& path, const Out
     {
         File file;
         if (!file.Create(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0)) return false;
-        if (!file.Write(bytes.data(), static_cast<DWORD>(bytes.size())) || file.Transferred() != bytes.size()) {
+        // The bytes reach the disk before the rename, and the rename before
+        // the call returns: after a power loss the record is the old one or
+        // the new one, never a name over lost bytes.
+        if (!file.Write(bytes.data(), static_cast<DWORD>(bytes.size())) || file.Transferred() != bytes.size() ||
+            !FlushFileBuffers(file)) {
             file.Close();
             DeleteFileW(temporary.c_str());
             return false;
         }
     }
-    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileW(temporary.c_str());
         return false;
     }
@@ -239,7 +243,9 @@ bool Outbox::KeepCopy(const std::wstring& id, OutboxRecord& record)
 {
     if (!IsUsable() || !IsOutboxId(id) || record.keptCopy) return false;
     std::wstring copy = folder_ + id + Extension(record.path);
-    if (!MoveFileExW(record.path.c_str(), copy.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING)) {
+    // A copy across volumes is on the disk before the record names it.
+    if (!MoveFileExW(record.path.c_str(), copy.c_str(),
+                     MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         Log().Write("Cannot keep the file for a later attempt: ", record.path.c_str());
         return false;
     }
