@@ -133,6 +133,13 @@ bool Outbox::Enabled()
     return !SettingsStore().ReadNumber(L"Outbox", value) || value != 0;
 }
 
+ULONGLONG Outbox::FirstRetryDelayMs()
+{
+    DWORD value = 0;
+    if (!SettingsStore().ReadNumber(L"OutboxRetryDelay", value)) return kOutboxFirstRetryMs;
+    return value < 100 ? 100 : value > kOutboxLastRetryMs ? kOutboxLastRetryMs : value;
+}
+
 Outbox::Outbox(std::wstring folder) : folder_(std::move(folder)) {}
 
 std::wstring Outbox::Add(const OutboxRecord& record, ULONGLONG copyBytes, OutboxAdmission& admission)

@@ -23,6 +23,9 @@ public:
     static void SetLocation(const std::wstring& folder);
     // The "Outbox" setting (on unless 0): off, uploads run as without it.
     static bool Enabled();
+    // The first retry's delay: the "OutboxRetryDelay" setting (milliseconds,
+    // held to 0.1 s..30 min, for machines and tests that cannot wait) or 30 s.
+    static ULONGLONG FirstRetryDelayMs();
 
     // folder ends with a separator; an empty folder makes an outbox that
     // refuses every write.

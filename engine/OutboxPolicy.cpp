@@ -11,10 +11,10 @@ OutboxFailure ClassifyAnswerError(const std::optional<std::wstring>& errorId)
 
 bool KeepsAfter(OutboxFailure failure) { return failure != OutboxFailure::Refused; }
 
-ULONGLONG RetryDelayMs(int attempts, unsigned random)
+ULONGLONG RetryDelayMs(int attempts, unsigned random, ULONGLONG first)
 {
-    const ULONGLONG first = 30 * 1000, last = 30 * 60 * 1000;
-    ULONGLONG delay = first;
+    const ULONGLONG last = kOutboxLastRetryMs;
+    ULONGLONG delay = first < last ? first : last;
     for (int i = 1; i < attempts && delay < last; ++i) delay *= 2;
     if (delay > last) delay = last;
     // Spread over [0.8, 1.2] of the delay in thousandths.

@@ -21,10 +21,13 @@ OutboxFailure ClassifyAnswerError(const std::optional<std::wstring>& errorId);
 // True when an item that failed this way stays in the outbox.
 bool KeepsAfter(OutboxFailure failure);
 
+constexpr ULONGLONG kOutboxFirstRetryMs = 30 * 1000;
+constexpr ULONGLONG kOutboxLastRetryMs = 30 * 60 * 1000;
+
 // Milliseconds before attempt number attempts + 1, after attempts failed
-// ones: 30 s doubling up to 30 min, each spread by up to a fifth either way
-// by random (any value) so that many toolbars do not retry in step.
-ULONGLONG RetryDelayMs(int attempts, unsigned random);
+// ones: first (30 s) doubling up to 30 min, each spread by up to a fifth
+// either way by random (any value) so that many toolbars do not retry in step.
+ULONGLONG RetryDelayMs(int attempts, unsigned random, ULONGLONG first = kOutboxFirstRetryMs);
 
 constexpr size_t kOutboxMaxRecords = 500;
 constexpr ULONGLONG kOutboxMaxKeptBytes = 2ULL * 1024 * 1024 * 1024;

@@ -106,7 +106,8 @@ void OutboxTracker::Failed(int index, OutboxFailure failure, const std::wstring&
     tracked.record.lastFailure = reason.substr(0, 200);
     if (!tracked.resumed) ++tracked.record.attempts;
     tracked.record.nextAttempt =
-        OutboxNow() + RetryDelayMs(tracked.record.attempts, GetTickCount() ^ GetCurrentThreadId()) * 10000;
+        OutboxNow() + RetryDelayMs(tracked.record.attempts, GetTickCount() ^ GetCurrentThreadId(),
+                                    Outbox::FirstRetryDelayMs()) * 10000;
     outbox_.Write(tracked.id, tracked.record);
 }
 
