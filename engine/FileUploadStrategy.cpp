@@ -347,8 +347,10 @@ int CFileUploadStrategy::ShowUploadError()
     if (IsFatalError()) {
         answer = Ask(IDS_ERROR_FILE_TOO_BIG, path, IDS_CAPTION_UPLOAD_ERROR, MB_OKCANCEL | MB_ICONERROR, nullptr);
     } else {
-        const wchar_t* detail = currentResult_.errorText ? currentResult_.errorText->c_str() : nullptr;
-        answer = Ask(IDS_ERROR_CANNOT_UPLOAD, path, IDS_CAPTION_UPLOAD_ERROR, MB_YESNOCANCEL | MB_ICONERROR, detail);
+        std::wstring detail = currentResult_.errorText.value_or(std::wstring());
+        if (outbox_.LeftOut(currentIndex_)) detail += (detail.empty() ? L"" : L"\n") + LoadModuleString(IDS_OUTBOX_FULL);
+        answer = Ask(IDS_ERROR_CANNOT_UPLOAD, path, IDS_CAPTION_UPLOAD_ERROR, MB_YESNOCANCEL | MB_ICONERROR,
+                     detail.empty() ? nullptr : detail.c_str());
     }
     return answer == IDOK ? IDNO : answer;
 }

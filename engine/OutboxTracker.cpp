@@ -70,8 +70,10 @@ void OutboxTracker::BeforeSend(int index, OutboxRecord record, bool madeByProduc
     OutboxAdmission admission = OutboxAdmission::Admitted;
     std::wstring id = outbox_.Add(record, madeByProduct ? record.fileSize : 0, admission);
     if (id.empty()) {
-        if (admission != OutboxAdmission::Admitted)
+        if (admission != OutboxAdmission::Admitted) {
             Log().Write("Item goes without a later attempt, the outbox is full: ", record.name.c_str());
+            leftOut_.insert(index);
+        }
         return;
     }
     Tracked& tracked = items_[index];

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "engine/Outbox.h"
@@ -50,6 +51,9 @@ public:
     // failed stays (with the product's file moved into the outbox); one the
     // user gave up without a failure goes.
     void Abandon(int index);
+    // True when item index was not recorded because the outbox was at its
+    // bounds: a failure of it is not sent later, which the user must learn.
+    bool LeftOut(int index) const { return leftOut_.count(index) != 0; }
 
     // The members of group (a slideshow's pictures) on the service: links by
     // place. Under the group's lock, adds them to the links the group holds;
@@ -73,4 +77,5 @@ private:
     Outbox outbox_;
     bool enabled_;
     std::map<int, Tracked> items_;
+    std::set<int> leftOut_;
 };

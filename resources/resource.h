@@ -85,6 +85,7 @@
 #define IDS_OUTBOX_FILE_GONE        726
 #define IDS_OUTBOX_FILE_CHANGED     727
 #define IDS_OUTBOX_NOT_TRIED        728
+#define IDS_OUTBOX_FULL             735  // a failed item's error: the outbox cannot keep it
 #define IDS_DROP_AVAILABLE_TIP      161  // text-area indicator: drop possible
 #define IDS_DROP_UNAVAILABLE_TIP    162  // text-area indicator: no text area
 #define IDS_TEXTAREA_TITLE          163  // title given to the page's text areas

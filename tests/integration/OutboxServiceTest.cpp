@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/Handle.h"
 #include "common/RegKey.h"
 #include "common/SettingsKey.h"
 #include "common/SettingsStore.h"
@@ -23,6 +24,7 @@
 #include "engine/SlideShowStrategy.h"
 #include "engine/UploadHistory.h"
 #include "integration/ServiceTestBase.h"
+#include "resources/resource.h"
 #include "integration/StrategyRun.h"
 #include "common/TextConvert.h"
 #include "engine/IEImageUploader.h"
@@ -315,6 +317,28 @@ TEST_F(OutboxServiceTest, AFailedScreenCaptureIsKeptUntilItIsSentThenRemoved)
     EXPECT_EQ(1, Pass(true).sent);
     EXPECT_EQ(1u, Stored());
     EXPECT_FALSE(vptest::FileExists(waiting[0].record.path)) << "the kept copy goes once it is sent";
+
+    // With the kept copies at their bound, the next capture that fails is not
+    // kept, and the error the user answers says so.
+    OutboxRecord filler = waiting[0].record;
+    filler.path = box_.Path() + L"\\filler.png";
+    filler.nextAttempt = OutboxNow() + 3600ULL * 10000000;
+    {
+        File file;
+        ASSERT_TRUE(file.Create(filler.path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0));
+        LARGE_INTEGER size;
+        size.QuadPart = static_cast<LONGLONG>(kOutboxMaxKeptBytes);
+        ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    }
+    OutboxAdmission admission;
+    ASSERT_FALSE(outbox.Add(filler, 0, admission).empty());
+    ASSERT_TRUE(CaptureScreenShot(GetDesktopWindow(), capture));
+    service_.ArmFault(L"status=503");
+    vptest::StrategyOutcome full = Upload({capture}, {IDNO});
+    ASSERT_EQ(1u, full.questions.size());
+    EXPECT_NE(std::wstring::npos, full.questions[0].detail.find(LoadModuleString(IDS_OUTBOX_FULL)))
+        << full.questions[0].detail;
+    EXPECT_EQ(1u, outbox.List().size()) << "only the filler waits";
 }
 
 TEST_F(OutboxServiceTest, LastingRefusalsAndASwitchedOffOutboxKeepNothing)
