@@ -1,7 +1,9 @@
 ; The product's setup program: installs the toolbar library, the context menu
 ; proxy server and the 64-bit Explorer extension into one program folder,
 ; registers them, and writes an uninstaller that undoes all of it while the
-; user's settings and upload history stay in the registry.
+; user's settings and upload history stay in the registry (and the uploads
+; waiting to be sent in their folder; an interactive uninstall asks first when
+; there are any).
 ;
 ;   makensis -DARCH=x86|x64 -DVERSION=a.b.c.d -DTOOLBAR=<dll> -DPROXY=<exe>
 ;            -DEXTENSION=<dll> -DOUTFILE=<setup.exe> VellumpostToolbar.nsi
@@ -249,10 +251,42 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; $0 plus the record files of waiting uploads in the outbox folder FOLDER.
+!macro un.CountWaitingUploads FOLDER
+  FindFirst $1 $2 "${FOLDER}\*.vpo"
+  ${DoWhile} $2 != ""
+    IntOp $0 $0 + 1
+    FindNext $1 $2
+  ${Loop}
+  FindClose $1
+!macroend
+
 Function un.onInit
   !if "${ARCH}" == "x64"
     SetRegView 64
   !endif
+  ; Uploads of the user running the uninstaller that still wait to be sent
+  ; stay in the outbox like the history, but the user decides whether to go
+  ; on without them being sent. The toolbar keeps them under the
+  ; low-integrity data folder ("Low" after the local one), or the local one
+  ; where there is none. A silent uninstall asks nothing.
+  ${IfNot} ${Silent}
+    StrCpy $0 0
+    StrCpy $3 "$LOCALAPPDATA"
+    !insertmacro un.CountWaitingUploads "$3Low\VellumpostToolbar\outbox"
+    !insertmacro un.CountWaitingUploads "$3\VellumpostToolbar\outbox"
+    ${If} $0 > 0
+      ${If} $0 == 1
+        StrCpy $4 "One upload is waiting to be sent."
+      ${Else}
+        StrCpy $4 "$0 uploads are waiting to be sent."
+      ${EndIf}
+      ${If} ${Cmd} `MessageBox MB_ICONQUESTION|MB_YESNO|MB_DEFBUTTON2 "$4 They stay on this computer and are sent once ${PRODUCT} is installed again; after the uninstall they are not sent.$\r$\n$\r$\nUninstall ${PRODUCT} anyway?" IDNO`
+        SetErrorLevel ${EXIT_USER_CANCELED}
+        Quit
+      ${EndIf}
+    ${EndIf}
+  ${EndIf}
 FunctionEnd
 
 Function WriteUninstallEntry

@@ -6,8 +6,9 @@
 # an update to a newer build while a program holds the library, the refusal
 # of an older setup, a failing update that leaves the installed copy as it
 # was, an uninstall that cannot unregister, the silent uninstall with the
-# library held (it keeps the user's settings and history and leaves the held
-# library for the next restart), and a folder shared with another program.
+# library held (it keeps the user's settings, history and waiting uploads and
+# leaves the held library for the next restart), and a folder shared with
+# another program.
 # The newer and the broken builds are made here with makensis from the
 # release copies beside the setup program.
 #
@@ -216,6 +217,10 @@ entry_value DisplayVersion >/dev/null || fail "the uninstall entry went although
 cp "$work/installed.dll" "$library"
 
 step "uninstall while a program holds the toolbar library"
+# An upload waits in the user's outbox: the silent uninstall asks nothing and
+# keeps it, as it keeps the history.
+outbox="$prefix/drive_c/users/$(id -un)/AppData/LocalLow/VellumpostToolbar/outbox"
+mkdir -p "$outbox" && printf 'waiting upload' >"$outbox/0123456789abcdef-00000001-0001.vpo"
 hold_library
 run "$work/uninstall.txt" "$uninstaller_win" /S || fail "uninstaller exited with $?"
 # The uninstaller runs on from a copy of itself: wait until the entry is gone.
@@ -234,6 +239,7 @@ run "$work/installation-after.txt" "$driver" installation "$folder_win"
 [ $? -eq 2 ] || fail "classes or the proxy server are still registered after the uninstall"
 run "$work/settings-after.txt" reg query "$settings\\History" || fail "the settings key's history went with the uninstall"
 run "$work/product-key.txt" reg query 'HKCU\Software\VellumpostToolbar' || fail "the settings key went with the uninstall"
+[ -f "$outbox/0123456789abcdef-00000001-0001.vpo" ] || fail "the waiting upload went with the uninstall"
 # The held library waits for the restart beside its old name, marked for removal then.
 [ "$(asides_of VellumpostToolbar.dll)" -eq 1 ] || fail "the held library was not left set aside for the restart"
 pending_renames

@@ -1,15 +1,18 @@
-// Pictures of the setup program's pages and of the uninstaller's confirmation:
-// the programs run as a user starts them, each page is pictured once it has
-// painted, and the page's own buttons move on (Next, Install, Finish; Cancel
-// for the uninstaller, which so removes nothing).
+// Pictures of the setup program's pages, of the uninstaller's warning about
+// waiting uploads and of its confirmation: the programs run as a user starts
+// them, each page is pictured once it has painted, and the page's own buttons
+// move on (Next, Install, Finish; Yes to the warning, then Cancel for the
+// uninstaller, which so removes nothing).
 #include <windows.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "common/Handle.h"
 #include "common/TextConvert.h"
+#include "engine/Outbox.h"
 #include "support/ScreenPicture.h"
 #include "tools/windowshots/WindowShots.h"
 
@@ -18,10 +21,12 @@ namespace {
 const int kNext = 1;    // the wizard's Next, Install, Finish and Uninstall button
 const int kCancel = 2;  // its Cancel and Close button
 
-// A visible wizard window: of process (0: any) and with title in its caption.
+// A visible wizard window (or message box): of process (0: any), with title
+// in its caption and a button of id.
 struct WizardSearch {
     DWORD process;
     const wchar_t* title;
+    int button;
     HWND wizard;
 };
 
@@ -33,23 +38,24 @@ BOOL CALLBACK FindWizard(HWND window, LPARAM context)
     wchar_t caption[128] = {};
     GetWindowTextW(window, caption, ARRAYSIZE(caption));
     if ((search->process == 0 || process == search->process) && wcsstr(caption, search->title) &&
-        IsWindowVisible(window) && GetDlgItem(window, kNext)) {
+        IsWindowVisible(window) && GetDlgItem(window, search->button)) {
         search->wizard = window;
         return FALSE;
     }
     return TRUE;
 }
 
-// Waits (bounded) for a wizard page whose Next button is enabled and reads
-// nextText, pictures it into file and presses button on it.
-bool ShootPage(DWORD process, const wchar_t* title, const wchar_t* nextText, const std::wstring& file, int button)
+// Waits (bounded) for a wizard page whose button next (Next unless told) is
+// enabled and reads nextText, pictures it into file and presses button on it.
+bool ShootPage(DWORD process, const wchar_t* title, const wchar_t* nextText, const std::wstring& file, int button,
+               int next = kNext)
 {
     for (int i = 0; i < 300; ++i) {
-        WizardSearch search{process, title, nullptr};
+        WizardSearch search{process, title, next, nullptr};
         EnumWindows(&FindWizard, reinterpret_cast<LPARAM>(&search));
         wchar_t text[64] = {};
-        if (search.wizard) GetDlgItemTextW(search.wizard, kNext, text, ARRAYSIZE(text));
-        if (search.wizard && IsWindowEnabled(GetDlgItem(search.wizard, kNext)) && wcscmp(text, nextText) == 0) {
+        if (search.wizard) GetDlgItemTextW(search.wizard, next, text, ARRAYSIZE(text));
+        if (search.wizard && IsWindowEnabled(GetDlgItem(search.wizard, next)) && wcscmp(text, nextText) == 0) {
             Sleep(700);  // the page's controls paint after the button changes
             RECT rect{};
             GetWindowRect(search.wizard, &rect);
@@ -86,9 +92,22 @@ int ShootSetupPages(const std::wstring& setup, const std::wstring& folder, const
         if (!ShootPage(GetProcessId(program), L"Setup", page.next, shotPrefix + page.name + L".png", kNext)) ++missing;
     if (program.Wait(60000) != WAIT_OBJECT_0) TerminateProcess(program, 1);
 
-    // The uninstaller goes on in a copy of itself, found by its window.
+    // Two uploads of this user wait, so the uninstaller warns first; they
+    // go again once it is pictured. The uninstaller goes on in a copy of
+    // itself, found by its window.
+    Outbox outbox;
+    OutboxAdmission admission;
+    std::vector<std::wstring> waiting;
+    for (const wchar_t* name : {L"C:\\Pictures\\beach at dusk.jpg", L"C:\\Pictures\\screenshot 2.png"}) {
+        OutboxRecord record;
+        record.path = record.name = name;
+        record.created = OutboxNow();
+        waiting.push_back(outbox.Add(record, 0, admission));
+    }
     ProcessEx uninstaller;
     if (!Start(uninstaller, folder + L"\\VellumpostToolbarUninstall.exe", L"")) return 3;
+    if (!ShootPage(0, L"Uninstall", L"&Yes", shotPrefix + L"uninstall-waiting.png", IDYES, IDYES)) ++missing;
     if (!ShootPage(0, L"Uninstall", L"&Uninstall", shotPrefix + L"uninstall-confirm.png", kCancel)) ++missing;
+    for (const auto& id : waiting) outbox.Remove(id);
     return missing == 0 ? 0 : 5;
 }
