@@ -160,6 +160,10 @@ void SendOne(const Outbox::Entry& entry, const std::function<ImageTarget*()>& ma
 struct SenderState {
     CriticalSection lock;
     bool running = false;
+    // The library's load started the sender here: items kept later start it again.
+    bool started = false;
+    // An item was kept during the running thread's last pass.
+    bool again = false;
     // Set by "send now" while the thread waits; auto-reset, so no request is lost.
     HANDLE sendNow = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 };
@@ -211,17 +215,27 @@ DWORD WINAPI SenderThreadProc(LPVOID argument)
         if (change == INVALID_HANDLE_VALUE) change = nullptr;
         bool now = start->now;
         for (;;) {
+            {
+                ScopedLock hold(Sender().lock);
+                Sender().again = false;
+            }
             // Read before the pass: an answer during it wakes the next wait.
             const ULONGLONG mark = outbox.AnsweredMark();
             OutboxPassResult pass = SendDueUploads(outbox, nullptr, now);
             // The toolbars tell the user; their paste menus read the history anew.
             if (pass.sent > 0) PostToToolbarWindows(WM_TOOLBAR_OUTBOX_SENT, static_cast<WPARAM>(pass.sent));
-            if (pass.waiting == 0 || !Outbox::Enabled()) break;
+            if (pass.waiting == 0 || !Outbox::Enabled()) {
+                // Ends unless an item was kept meanwhile, which the pass may
+                // have missed; then a new pass looks again.
+                ScopedLock hold(Sender().lock);
+                if (!Sender().again || !Outbox::Enabled()) {
+                    Sender().running = false;
+                    break;
+                }
+                now = false;
+                continue;
+            }
             now = WaitForNextPass(change, outbox, mark, pass.nextDueMs);
-        }
-        {
-            ScopedLock hold(Sender().lock);
-            Sender().running = false;
         }
         if (change) FindCloseChangeNotification(change);
         if (SUCCEEDED(init)) CoUninitialize();
@@ -276,11 +290,25 @@ OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*
     return pass;
 }
 
+void ResumeOutboxSender()
+{
+    {
+        ScopedLock hold(Sender().lock);
+        if (!Sender().started) return;
+        if (Sender().running) {
+            Sender().again = true;
+            return;
+        }
+    }
+    StartOutboxSender();
+}
+
 void StartOutboxSender(bool now)
 {
     if (!Outbox::Enabled()) return;
     {
         ScopedLock hold(Sender().lock);
+        Sender().started = true;
         if (Sender().running) {
             if (now && Sender().sendNow) SetEvent(Sender().sendNow);
             return;

@@ -36,3 +36,7 @@ OutboxPassResult SendDueUploads(Outbox& outbox, const std::function<ImageTarget*
 // how many it sent. The thread keeps the library loaded while it runs.
 // now: send every waiting record at once (also when the thread runs already).
 void StartOutboxSender(bool now = false);
+// An item of this process was kept for a later attempt. Where the sender was
+// started (the library is loaded there) it is started again if it ended
+// because nothing waited, so the item is retried in this session too.
+void ResumeOutboxSender();

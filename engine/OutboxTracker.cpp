@@ -2,6 +2,7 @@
 #include "engine/OutboxTracker.h"
 
 #include "common/LogWriter.h"
+#include "engine/OutboxSender.h"
 
 namespace {
 
@@ -154,5 +155,8 @@ void OutboxTracker::Keep(Tracked& tracked)
 {
     if (tracked.madeByProduct && !tracked.record.keptCopy && outbox_.KeepCopy(tracked.id, tracked.record))
         Log().Write("Kept for a later attempt: ", tracked.record.path.c_str());
+    const bool held = tracked.lock && tracked.lock->Held();
     tracked.lock.reset();
+    // Released only now, so the sender can take it at once.
+    if (held) ResumeOutboxSender();
 }

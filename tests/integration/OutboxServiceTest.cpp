@@ -277,8 +277,18 @@ TEST_F(OutboxServiceTest, UploadsThatMetADroppedConnectionAndAnUnavailableServic
     EXPECT_GE(unavailable, 1u) << "some retries met the unavailable service";
     EXPECT_EQ(3u, Stored()) << "each item arrived exactly once";
     SettingsStore store;
-    UploadHistory history(store);
-    EXPECT_EQ(3, history.HistoryCount()) << "every link is in the history";
+    EXPECT_EQ(3, UploadHistory(store).HistoryCount()) << "every link is in the history";
+
+    // Nothing waits, so the sender has ended; an upload that fails later in
+    // the session is still retried by itself.
+    service_.ArmFault(L"status=503&for_ms=500");
+    paths.push_back(folder_.Write(L"four.swf", std::string(30000, 'f')));
+    EXPECT_EQ(0, Upload({paths.back()}, {IDNO}).uploaded);
+    const ULONGLONG later = GetTickCount64() + 20000;
+    while ((!Outbox().List().empty() || Stored() < 4) && GetTickCount64() < later) WaitForOutboxChange(500);
+    EXPECT_TRUE(Outbox().List().empty());
+    EXPECT_EQ(4u, Stored());
+    EXPECT_EQ(4, UploadHistory(store).HistoryCount());
 }
 
 TEST_F(OutboxServiceTest, TheSenderThreadSendsAWaitingUploadAsSoonAsAnotherUploadIsAnswered)
