@@ -111,6 +111,14 @@ restart() {
         sleep 0.1
     done
     run "$work/restart.txt" wineboot -r
+    # Right after the restart Wine's command interpreter may still fail to
+    # find a program (the next two steps failed so once on a loaded machine):
+    # wait until it sees the setup program again.
+    for _ in $(seq 1 50); do
+        "$wine_run" cmd /c "if exist $(winepath_of "$setup") (exit 0) else (exit 1)" >/dev/null 2>&1 && return 0
+        sleep 0.2
+    done
+    fail "after the restart the setup program cannot be found"
 }
 pending_renames() {
     run "$work/pending.txt" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations >/dev/null
