@@ -17,6 +17,7 @@
 #include "dialogs/BrowserWindow.h"
 #include "support/DevService.h"
 #include "support/DialogResponder.h"
+#include "support/UploadLoop.h"
 
 namespace vptest {
 namespace {
@@ -141,8 +142,9 @@ TEST_F(UpdateCheckServiceTest, TheOwnerOnlyHidesWhileAskedAndClosesWhenTheCheckE
         EXPECT_EQ(1, user.Answered());
     }
     EXPECT_TRUE(hiddenWhileAsked);
-    const ULONGLONG end = GetTickCount64() + 5000;
-    while (IsWindow(owner) && GetTickCount64() < end) CCheckUpdate::WaitForWorker(50);
+    // The window's close comes as a message to this thread, which the worker's
+    // wait no longer serves once the worker has ended.
+    if (IsWindow(owner)) vptest::PumpUntil([owner] { return !IsWindow(owner); }, 5000);
     EXPECT_FALSE(IsWindow(owner)) << "the closed window closes once the check lets it go";
     if (IsWindow(owner)) DestroyWindow(owner);
 
