@@ -9,6 +9,7 @@
 #include <dlgs.h>
 #include <gdiplus.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -80,7 +81,7 @@ public:
         CloseHandle(thread_);
         CloseHandle(stop_);
     }
-    bool answered = false;
+    std::atomic<bool> answered{false};
 
 private:
     static DWORD WINAPI Run(void* self)
@@ -90,8 +91,10 @@ private:
         for (int attempt = 0; attempt < 400 && WaitForSingleObject(answerer->stop_, 50) == WAIT_TIMEOUT; ++attempt) {
             const std::vector<HWND> dialogs = vptest::OwnDialogs(answerer->title_);
             if (dialogs.empty()) continue;
-            answerer->answer_(dialogs.front());
+            // Marked first: the answer ends the dialog, and the test reads the
+            // mark as soon as its call returns, maybe before this thread goes on.
             answerer->answered = true;
+            answerer->answer_(dialogs.front());
             break;
         }
         return 0;
