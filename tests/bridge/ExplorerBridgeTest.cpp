@@ -60,6 +60,14 @@ std::string ProxyLog()
     return ReadFileBytes(UsesLowIntegrityPaths() ? LogWriter::DefaultPath() : Proxy() + L".log");
 }
 
+// The proxy's log written after it was start bytes long (all of it when the
+// file was made anew meanwhile).
+std::string ProxyLogSince(size_t start)
+{
+    const std::string log = ProxyLog();
+    return start <= log.size() ? log.substr(start) : log;
+}
+
 // A handle on the running program of that name (invalid when none runs).
 void OpenRunning(const wchar_t* program, Handle& process)
 {
@@ -99,8 +107,10 @@ HRESULT CreateProxy(ComPtr<IContextMenuProxy>& proxy)
 class ExplorerBridge : public testing::Test {
 protected:
     // The servers COM starts read the user's own settings, not this test's
-    // sandbox: while the suite runs their log is on and they end kIdleMs
-    // after their last client instead of the usual 5 s.
+    // sandbox: while the suite runs their log is on, they end kIdleMs after
+    // their last client instead of the usual 5 s, and their outbox is off (an
+    // upload the forced stop cuts short would wait there and be sent by the
+    // next server, in this run or the next, on top of the uploads counted).
     static constexpr DWORD kIdleMs = 2000;
     static void ServerLog(bool on)
     {
@@ -109,11 +119,15 @@ protected:
         if (settings.Create(HKEY_CURRENT_USER, SettingsKeyPath())) {
             const DWORD value = on ? 1 : 0;
             RegSetValueExW(settings, L"log", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-            if (on)
+            const DWORD off = 0;
+            if (on) {
                 RegSetValueExW(settings, L"ProxyIdleTime", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kIdleMs),
                                sizeof(kIdleMs));
-            else
+                RegSetValueExW(settings, L"Outbox", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof(off));
+            } else {
                 RegDeleteValueW(settings, L"ProxyIdleTime");
+                RegDeleteValueW(settings, L"Outbox");
+            }
         }
         RegistrySandbox::Enter();
     }
@@ -263,7 +277,7 @@ TEST_F(ExplorerBridge, ProxyEndsIdleAndUnregistrationStopsItFirst)
     size_t logStart = ProxyLog().size();
     ASSERT_NE(std::string::npos, ProxyLog().find("Server started\r\n"));
     EXPECT_EQ(0, RunProgram(Proxy(), L"/ShutDown"));
-    EXPECT_EQ(std::string::npos, ProxyLog().substr(logStart).find("Server started")) << ProxyLog().substr(logStart);
+    EXPECT_EQ(std::string::npos, ProxyLogSince(logStart).find("Server started")) << ProxyLogSince(logStart);
     ASSERT_EQ(S_OK, CreateProxy(proxy));
 
     // Unregistering stops the running server, whose clients then see it gone.
@@ -298,7 +312,7 @@ TEST_F(ExplorerBridge, ProxyEndsIdleAndUnregistrationStopsItFirst)
     const ULONGLONG unregistering = GetTickCount64();
     EXPECT_EQ(0, RunProgram(Proxy(), L"/UnregServer"));
     EXPECT_LT(GetTickCount64() - unregistering, 5000u);
-    EXPECT_EQ(std::string::npos, ProxyLog().substr(logStart).find("Server started")) << ProxyLog().substr(logStart);
+    EXPECT_EQ(std::string::npos, ProxyLogSince(logStart).find("Server started")) << ProxyLogSince(logStart);
     EXPECT_FALSE(ClassesKeyExists(kProxyClassKey));
     ASSERT_EQ(0, RunProgram(Proxy(), L"/RegServer"));
 }
@@ -395,8 +409,8 @@ TEST_F(ExplorerBridge, RightClickUploadReachesServiceHistoryAndBrowser)
     EXPECT_LT(GetTickCount64() - forcing, 20000u);
     EXPECT_TRUE(Ends(proxyProcess, 0));
     EXPECT_NE(std::string::npos,
-              ProxyLog().substr(logStart).find("Forced stop: ending with the toolbar library's work in progress"))
-        << ProxyLog().substr(logStart);
+              ProxyLogSince(logStart).find("Forced stop: ending with the toolbar library's work in progress"))
+        << ProxyLogSince(logStart);
     EXPECT_EQ(stopped.back(), HistoryLinks().back());
 
     // Making the toolbar visible for later windows leaves no hidden browser running.
