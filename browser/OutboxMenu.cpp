@@ -1,6 +1,7 @@
 // The waiting-uploads button and menu (see the header).
 #include "browser/OutboxMenu.h"
 
+#include "common/MarkupText.h"
 #include "common/TextConvert.h"
 #include "engine/FileUploadStrategy.h"
 #include "engine/OutboxSender.h"

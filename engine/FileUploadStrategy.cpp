@@ -5,6 +5,7 @@
 
 #include "common/Handle.h"
 #include "common/LogWriter.h"
+#include "common/MarkupText.h"
 #include "common/ServiceUrl.h"
 #include "common/SettingsStore.h"
 #include "common/TextConvert.h"

@@ -6,6 +6,7 @@
 
 #include "common/Handle.h"
 #include "common/LogWriter.h"
+#include "common/MarkupText.h"
 #include "common/SettingsKey.h"
 #include "common/SettingsStore.h"
 

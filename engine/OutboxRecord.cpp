@@ -134,11 +134,6 @@ bool ParseSlideshowKey(const std::string& key, const std::string& value, OutboxS
 
 }  // namespace
 
-bool IsWebAddress(const std::wstring& path)
-{
-    return _wcsnicmp(path.c_str(), L"http://", 7) == 0 || _wcsnicmp(path.c_str(), L"https://", 8) == 0;
-}
-
 bool IsOutboxId(const std::wstring& id)
 {
     return !id.empty() && id.size() < 64 &&

@@ -29,7 +29,7 @@ struct OutboxRecord {
     // The file or address to send: the user's own file, or a copy the outbox
     // keeps in its folder (keptCopy) when the product made the file. Only
     // transloads, blog posts, slideshow members and tag-queue items hold a
-    // web address (see IsWebAddress).
+    // web address (IsWebAddress of common/MarkupText.h).
     std::wstring path;
     bool keptCopy = false;
     // What the user sees in the list: the original name of the item.
@@ -59,8 +59,6 @@ std::string SerializeOutboxRecord(const OutboxRecord& record);
 // that is not a whole, unaltered record of this format.
 bool ParseOutboxRecord(const std::string& bytes, OutboxRecord& record);
 
-// Whether a recorded path is an http or https address rather than a file.
-bool IsWebAddress(const std::wstring& path);
 // Whether an id (of a record or a group) is one the outbox makes: hex digits
 // and "-", shorter than 64 characters.
 bool IsOutboxId(const std::wstring& id);

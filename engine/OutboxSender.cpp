@@ -1,11 +1,11 @@
 // Background sending of waiting uploads (see the header).
 #include "engine/OutboxSender.h"
 
-#include <algorithm>
 #include <memory>
 
 #include "common/Handle.h"
 #include "common/LogWriter.h"
+#include "common/MarkupText.h"
 #include "common/UrlParts.h"
 #include "common/WebBrowser.h"
 #include "engine/FileUploadStrategy.h"
@@ -115,8 +115,7 @@ bool IsSendable(const OutboxRecord& record)
     const std::wstring& path = record.path;
     if (IsWebAddress(path)) {
         UrlParts parts;
-        return record.kind != OutboxKind::File && path.size() <= kMaxRecordedAddress &&
-               std::none_of(path.begin(), path.end(), [](wchar_t c) { return c < L' '; }) && ParseUrl(path, parts);
+        return record.kind != OutboxKind::File && path.size() <= kMaxRecordedAddress && ParseUrl(path, parts);
     }
     return record.kind != OutboxKind::Transload && path.size() > 3 && path[1] == L':' &&
            (path[2] == L'\\' || path[2] == L'/') &&

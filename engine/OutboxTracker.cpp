@@ -2,6 +2,7 @@
 #include "engine/OutboxTracker.h"
 
 #include "common/LogWriter.h"
+#include "common/MarkupText.h"
 #include "engine/OutboxSender.h"
 
 namespace {
